@@ -1,0 +1,47 @@
+#!/usr/bin/env python3
+"""Static checks of the built stubs with pefile (a PE parser we did not
+write): machine and subsystem, imports limited to DLLs that Windows always
+loads from the system directory, no archive section in the bare stub, and the
+size budget of the shipped i686 stub."""
+import sys
+
+import pefile
+
+ALLOWED_IMPORTS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll",
+                   "ole32.dll", "msvcrt.dll"}
+BUDGET = 64 * 1024
+EXPECT = {
+    pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"]: ("PE32", 0x10B),
+    pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_AMD64"]: ("PE32+", 0x20B),
+}
+
+
+def check(path):
+    problems = []
+    pe = pefile.PE(path)
+    machine = pe.FILE_HEADER.Machine
+    if machine not in EXPECT:
+        problems.append(f"unexpected machine 0x{machine:x}")
+    elif pe.OPTIONAL_HEADER.Magic != EXPECT[machine][1]:
+        problems.append(f"optional header is not {EXPECT[machine][0]}")
+    if pe.OPTIONAL_HEADER.Subsystem != pefile.SUBSYSTEM_TYPE["IMAGE_SUBSYSTEM_WINDOWS_GUI"]:
+        problems.append("not a GUI program")
+    dlls = sorted(e.dll.decode().lower() for e in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []))
+    extra = [d for d in dlls if d not in ALLOWED_IMPORTS]
+    if extra:
+        problems.append(f"imports DLLs that may be loaded from the program's folder: {extra}")
+    names = [s.Name.rstrip(b"\0").decode(errors="replace") for s in pe.sections]
+    if ".kova" in names:
+        problems.append("the bare stub already has an archive section")
+    size = len(pe.__data__)
+    if machine == pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"] and size > BUDGET:
+        problems.append(f"{size} bytes: over the {BUDGET}-byte budget")
+    print(f"{path}: {EXPECT.get(machine, ('?',))[0]}, {size} bytes, imports {', '.join(dlls)}")
+    for p in problems:
+        print(f"  FAIL: {p}")
+    return not problems
+
+
+if __name__ == "__main__":
+    ok = all([check(p) for p in sys.argv[1:]])
+    sys.exit(0 if ok else 1)

@@ -1,0 +1,42 @@
+// kova: builds installers from a manifest, reads and extracts them, and runs
+// them in a sandbox on Linux with the same engine as the Windows stub.
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: kova <command> [options]\n"
+    "\n"
+    "Commands:\n"
+    "  build MANIFEST.toml -o SETUP.exe [--stub PATH]   make an installer\n"
+    "  inspect SETUP.exe [--json]                       show and verify an installer\n"
+    "  extract SETUP.exe -o DIR                         write an installer's files\n"
+    "  run [--root DIR] SETUP.exe [switches]            run an installer in a sandbox\n"
+    "  uninstall [--root DIR] NAME                      run an installed product's uninstaller\n"
+    "  reg export|query|set|delete [--root DIR] ...     read and change the sandbox registry\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help      show this text\n"
+    "  -V, --version   show the version\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  std::string_view command = argv[1];
+  if (command == "-h" || command == "--help" || command == "help") {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (command == "-V" || command == "--version") {
+    std::printf("kova %s\n", KOVA_VERSION);
+    return 0;
+  }
+  std::fprintf(stderr, "kova: unknown command '%s'\n\n%s", argv[1], kUsage);
+  return 2;
+}

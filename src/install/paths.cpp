@@ -1,0 +1,56 @@
+// Path operations; see paths.h.
+#include "install/paths.h"
+
+#include <cstring>
+
+namespace kova::install {
+namespace {
+
+// The separator of DirectoryOf and FileNameOf: the last backslash, else the
+// first colon, else -1.
+i32 SeparatorOf(const char* path) {
+  const char* backslash = std::strrchr(path, '\\');
+  if (backslash) return static_cast<i32>(backslash - path);
+  const char* colon = std::strchr(path, ':');
+  return colon ? static_cast<i32>(colon - path) : -1;
+}
+
+}  // namespace
+
+core::String JoinPath(const char* dir, const char* name) {
+  if (!dir || !*dir) return core::String(name);
+  if (!name || !*name) return core::String(dir);
+  core::String result(dir);
+  char last = result[result.Length() - 1];
+  if (name[0] == '\\') {
+    if (last == '\\') result.SetLength(result.Length() - 1);
+  } else if (last != ':' && last != '\\') {
+    result += '\\';
+  }
+  result += name;
+  return result;
+}
+
+core::String DirectoryOf(const char* path) {
+  if (!path) return core::String();
+  i32 p = SeparatorOf(path);
+  if (p < 0) return core::String();
+  if (path[p] == ':' || (p > 0 && path[p - 1] == ':')) return core::String(path, p + 1);
+  return core::String(path, p);
+}
+
+core::String FileNameOf(const char* path) {
+  if (!path) return core::String();
+  i32 p = SeparatorOf(path);
+  return core::String(path + p + 1);
+}
+
+char DriveLetterOf(const char* path) {
+  if (!path) return '\0';
+  char c = path[0];
+  bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+  if (!letter || path[1] != ':') return '\0';
+  return c >= 'a' ? static_cast<char>(c - 32) : c;
+}
+
+}  // namespace kova::install

@@ -1,0 +1,20 @@
+// The system paths: computed once per process, on the first request, and
+// never again.
+#pragma once
+
+#include "core/string.h"
+
+namespace kova::install {
+
+struct SystemPaths {
+  core::String windowsDir;
+  core::String installerPath;       // the program's own full file name
+  core::String installerName;       // FileNameOf(installerPath)
+  core::String installerDir;        // DirectoryOf(installerPath)
+  char installerDrive = '\0';       // DriveLetterOf(installerPath)
+  core::String commandInterpreter;  // %comspec%, quoted when it holds blanks
+};
+
+const SystemPaths& GetSystemPaths();
+
+}  // namespace kova::install

@@ -1,0 +1,37 @@
+// Process services on Win32; see platform/process.h.
+#include "platform/process.h"
+
+#include "platform/win32/windows.h"
+
+namespace kova::platform {
+
+core::String ModuleFileName() {
+  char path[MAX_PATH + 1] = {};
+  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  // A truncated name is not NUL-terminated on XP; the buffer has one spare byte.
+  if (n > MAX_PATH) n = MAX_PATH;
+  return core::String(path, static_cast<i32>(n));
+}
+
+core::String FullCommandLine() { return core::String(GetCommandLineA()); }
+
+core::String WindowsDirectory() {
+  char path[MAX_PATH + 1] = {};
+  UINT n = GetWindowsDirectoryA(path, MAX_PATH);
+  if (n > MAX_PATH) n = 0;  // buffer too small: the call wrote nothing usable
+  return core::String(path, static_cast<i32>(n));
+}
+
+u32 TickCount() { return GetTickCount(); }
+
+void SleepMilliseconds(u32 milliseconds) { Sleep(milliseconds); }
+
+core::DateTime LocalTime() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  return core::MakeDateTime(now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond);
+}
+
+void ExitProcess(int code) { ::ExitProcess(static_cast<UINT>(code)); }
+
+}  // namespace kova::platform

@@ -1,0 +1,19 @@
+// The little of the C++ runtime the stub needs, without linking libstdc++:
+// operator new and delete over the engine allocator (which ends the program
+// on failure, so new never returns null and never throws), and the handler
+// for a call of a pure virtual function.
+#include <cstdlib>
+#include <new>
+
+#include "core/failure.h"
+#include "core/memory.h"
+
+void* operator new(std::size_t size) { return kova::core::Allocate(size); }
+void* operator new[](std::size_t size) { return kova::core::Allocate(size); }
+void operator delete(void* block) noexcept { kova::core::Release(block); }
+void operator delete[](void* block) noexcept { kova::core::Release(block); }
+void operator delete(void* block, std::size_t) noexcept { kova::core::Release(block); }
+void operator delete[](void* block, std::size_t) noexcept { kova::core::Release(block); }
+
+extern "C" void __cxa_pure_virtual();
+extern "C" void __cxa_pure_virtual() { kova::core::RaiseInternalError("Core", __LINE__); }
