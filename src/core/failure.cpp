@@ -10,6 +10,20 @@ namespace {
 InternalErrorHandler gInternal = nullptr;
 OutOfMemoryHandler gOutOfMemory = nullptr;
 
+// Writes a number without printf: the stub must not pull MinGW's own printf
+// in, and this path runs only before any handler is installed.
+void PutNumber(i64 value) {
+  char digits[24];
+  int n = 0;
+  u64 magnitude = value < 0 ? 0 - static_cast<u64>(value) : static_cast<u64>(value);
+  do {
+    digits[n++] = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude);
+  if (value < 0) std::fputc('-', stderr);
+  while (n) std::fputc(digits[--n], stderr);
+}
+
 }  // namespace
 
 void SetFailureHandlers(InternalErrorHandler internal, OutOfMemoryHandler outOfMemory) {
@@ -19,13 +33,19 @@ void SetFailureHandlers(InternalErrorHandler internal, OutOfMemoryHandler outOfM
 
 void RaiseInternalError(const char* module, int line) {
   if (gInternal) gInternal(module, line);
-  std::fprintf(stderr, "Internal Fatal Error\nModule: %s\nLine: %d\n", module, line);
+  std::fputs("Internal Fatal Error\nModule: ", stderr);
+  std::fputs(module, stderr);
+  std::fputs("\nLine: ", stderr);
+  PutNumber(line);
+  std::fputc('\n', stderr);
   std::abort();
 }
 
 void RaiseOutOfMemory(OutOfMemoryKind kind, i64 requested) {
   if (gOutOfMemory) gOutOfMemory(kind, requested);
-  std::fprintf(stderr, "Out of memory (%lld bytes requested)\n", static_cast<long long>(requested));
+  std::fputs("Out of memory; bytes requested: ", stderr);
+  PutNumber(requested);
+  std::fputc('\n', stderr);
   std::abort();
 }
 
