@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "cli/commands.h"
+
 namespace {
 
 constexpr const char* kUsage =
@@ -16,6 +18,8 @@ constexpr const char* kUsage =
     "  run [--root DIR] SETUP.exe [switches]            run an installer in a sandbox\n"
     "  uninstall [--root DIR] NAME                      run an installed product's uninstaller\n"
     "  reg export|query|set|delete [--root DIR] ...     read and change the sandbox registry\n"
+    "\n"
+    "Run 'kova COMMAND --help' for the options of a command.\n"
     "\n"
     "Options:\n"
     "  -h, --help      show this text\n"
@@ -37,6 +41,9 @@ int main(int argc, char** argv) {
     std::printf("kova %s\n", KOVA_VERSION);
     return 0;
   }
+  if (command == "build") return kova::cli::RunBuild(argc - 2, argv + 2);
+  if (command == "inspect") return kova::cli::RunInspect(argc - 2, argv + 2);
+  if (command == "extract") return kova::cli::RunExtract(argc - 2, argv + 2);
   std::fprintf(stderr, "kova: unknown command '%s'\n\n%s", argv[1], kUsage);
   return 2;
 }

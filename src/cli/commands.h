@@ -1,0 +1,13 @@
+// The kova subcommands that main.cpp dispatches to. Each takes the arguments
+// after its own name and returns the process exit status: 0 success, 1 a
+// failure of the work itself (a bad manifest, a damaged installer), 2 a
+// usage error.
+#pragma once
+
+namespace kova::cli {
+
+int RunBuild(int argc, char** argv);
+int RunInspect(int argc, char** argv);
+int RunExtract(int argc, char** argv);
+
+}  // namespace kova::cli
