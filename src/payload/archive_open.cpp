@@ -50,14 +50,13 @@ i32 OpenArchive(ByteSource& file, OpenedArchive& archive) {
   i64 available = size - archive.sectionStart;
   core::ByteBuffer fixed;
   if (!ReadUpTo(file, archive.sectionStart, 36, fixed)) return kCorruptSectionSeek;
-  ArchiveHeader probe;
-  code = ReadArchiveHeader(fixed.Data(), fixed.Size(), probe);
+  code = ReadArchiveHeader(fixed.Data(), fixed.Size(), archive.header);
   if (code != 0 && code != kCorruptFileSizeEntry) return code;
-  i64 headerBytes = 36 + 4 * static_cast<i64>(probe.fileCount);
-  if (probe.fileCount < 0) return kCorruptFileCount;
+  i64 headerBytes = 36 + 4 * static_cast<i64>(archive.header.fileCount);
   if (headerBytes > available) return kCorruptFileSizeEntry;
   core::ByteBuffer header;
   if (!ReadUpTo(file, archive.sectionStart, headerBytes, header)) return kCorruptFileSizeEntry;
+  archive.header = ArchiveHeader();
   code = ReadArchiveHeader(header.Data(), header.Size(), archive.header);
   if (code != 0) return code;
 

@@ -15,6 +15,7 @@ void SetInstance(void* instance);
 struct SetupWindowStyle {
   u32 titleColor = 0;         // TitleColor
   u32 topColor = 0xFFFFFF;    // TopColor
+  u32 bottomColor = 0xFFFFFF; // BottomColor: the gradient's end
   bool monoColor = true;      // MonoColor: the window is filled with one colour
 };
 SetupWindowStyle& WindowStyle();

@@ -1,0 +1,106 @@
+"""The stub opening its own archive under Wine: a good installer gets through
+the archive checks silently; each damaged variant ends in its exact FATAL
+ERROR box and exit code 1. The variants are made with archive_tool, which
+rewrites one field and makes every other checksum right again."""
+import shutil
+import subprocess
+
+import pytest
+
+from archive_tool import Installer
+from kovatest import BUILD, ROOT, kova_path, stub_path
+
+CORRUPT = ("This installation program is corrupt.  This is usually caused by a faulty download, but it "
+           "can also be caused by a virus on your computer.  The installation cannot proceed.\r\n\r\n"
+           "Delete the corrupted installer (to prevent caching), then re-download it.  If the problem "
+           "persists, check your system for viruses.\r\n\r\nError code: {code}")
+GUARD = ("This program performs installations and uninstallations.\r\nThere is no installation archive "
+         "present.\r\nNo Uninstallation parameters were specified.\r\n\r\nYou should not delete this "
+         "program or execute it directly.")
+VERSION = ("The installer version (8.2) does not match the version of KOVA (8.2).  Close all applications "
+           "and reinstall KOVA.")
+
+
+@pytest.fixture(scope="module")
+def built(tmp_path_factory):
+    """examples/hello built with the win64 stub, so that it runs under wine64."""
+    out = tmp_path_factory.mktemp("built") / "setup.exe"
+    subprocess.run([str(kova_path()), "build", str(ROOT / "examples/hello/kova.toml"), "-o", str(out),
+                    "--stub", str(stub_path())], check=True)
+    return out
+
+
+def expect_box(run, text):
+    assert run.exit_code == 1
+    assert len(run.boxes) == 1, run.log
+    box = run.boxes[0]
+    assert box.caption == "FATAL ERROR"
+    if box.truncated:  # Wine's trace cuts long texts
+        assert text.startswith(box.text) and len(box.text) > 100
+    else:
+        assert box.text == text
+
+
+def test_good_installer_passes_every_check(wine, built):
+    run = wine.run(built, ["/a"])
+    assert run.exit_code == 1
+    assert run.boxes == []
+
+
+def test_bare_stub_is_the_guard(wine, tmp_path):
+    stub = tmp_path / "kovastub.exe"
+    shutil.copyfile(stub_path(), stub)
+    expect_box(wine.run(stub), GUARD)
+
+
+def mutate_script(name, value):
+    def change(installer, path):
+        script = installer.script()
+        script.set(name, value)
+        installer.write(path, script_bytes=script.encode())
+    return change
+
+
+def mutate_header(**fields):
+    return lambda installer, path: installer.write(path, header=fields)
+
+
+VARIANTS = [
+    ("wrong magic", mutate_header(magic=0xA4F23DE4), CORRUPT.format(code=20)),
+    ("script size 0xA00000", mutate_header(script_size=0xA00000), CORRUPT.format(code=22)),
+    ("licence count 21", mutate_script("licence_count", 21), CORRUPT.format(code=24)),
+    ("message count 0", mutate_script("message_count", 0), CORRUPT.format(code=31)),
+    ("message count 10001", mutate_script("message_count", 10001), CORRUPT.format(code=31)),
+    ("language count 0", mutate_script("language_count", 0), CORRUPT.format(code=30)),
+    ("wrong end marker", mutate_script("end_marker", 0xD3E82B96), CORRUPT.format(code=32)),
+    ("blank volume name", mutate_script("volume_base", b"  "), CORRUPT.format(code=21)),
+    ("blank uninstaller name", mutate_script("uninstaller_name", b""), CORRUPT.format(code=33)),
+    ("icon offset 999999", mutate_script("icon_offset", 999999), CORRUPT.format(code=23)),
+    ("section renamed .KOVA", lambda i, p: i.write(p, section_name=b".KOVA"), GUARD),
+    ("version 821", mutate_header(version=821), VERSION),
+]
+
+
+@pytest.mark.parametrize("name, change, text", VARIANTS, ids=[v[0] for v in VARIANTS])
+def test_damaged_installer_shows_its_error(wine, built, tmp_path, name, change, text):
+    path = tmp_path / "setup.exe"
+    change(Installer(built.read_bytes()), path)
+    expect_box(wine.run(path, ["/a"]), text)
+
+
+def test_stub_checksum_uses_the_archive_message(wine, built, tmp_path):
+    installer = Installer(built.read_bytes())
+    path = tmp_path / "setup.exe"
+    installer.write(path, header={"stub_checksum": 12345})
+    script = installer.script()
+    languages = script.get("language_count")
+    message13 = script.get("messages")[13 * languages].decode("latin-1")
+    expect_box(wine.run(path, ["/a"]), message13.replace("%d", "40"))
+
+
+@pytest.mark.parametrize("version", [820, 819])
+def test_accepted_versions(wine, built, tmp_path, version):
+    path = tmp_path / "setup.exe"
+    Installer(built.read_bytes()).write(path, header={"version": version})
+    run = wine.run(path, ["/a"])
+    assert run.exit_code == 1 and run.boxes == []
