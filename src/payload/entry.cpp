@@ -10,6 +10,7 @@
 #include "payload/file_source.h"
 #include "payload/install_script.h"
 #include "payload/messages.h"
+#include "payload/product_flags.h"
 #include "payload/script_reader.h"
 #include "platform/process.h"
 #include "platform/window.h"
@@ -110,6 +111,7 @@ void RunStub(void* instance, const char* commandLineText) {
 
   ScriptReader reader(run.archive.script.Data(), static_cast<i32>(run.archive.script.Size()));
   run.script.productFlags = ReadProductFlags(reader);
+  SetProductFlags(run.script.productFlags);
   if (run.script.productFlags & kFlagAutomatic) SetAutomaticMode(true);
   // The setup window comes with the user interface; it is created here,
   // before the script's checksum is compared, unless kFlagNoSetupWindow.
