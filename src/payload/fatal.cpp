@@ -8,6 +8,7 @@
 #include "core/string.h"
 #include "install/system_paths.h"
 #include "payload/command_line.h"
+#include "payload/message_format.h"
 #include "payload/messages.h"
 #include "platform/process.h"
 #include "ui/windows.h"
@@ -32,26 +33,9 @@ constexpr const char* kUsageFormat =
   ExitInstaller();
 }
 
-// Message 13 comes from the archive, so it is no printf format to trust: a
-// stray "%s" in it must not read a pointer that was never passed. Only "%d"
-// (the code) and "%%" are replaced; any other '%' stays as written.
-core::String WithCode(const core::String& format, i32 code) {
-  core::String text;
-  for (i32 i = 0; i < format.Length(); ++i) {
-    if (format[i] == '%' && format[i + 1] == 'd') {
-      text.AppendFormat("%d", code);
-      ++i;
-    } else if (format[i] == '%' && format[i + 1] == '%') {
-      text += '%';
-      ++i;
-    } else {
-      text += format[i];
-    }
-  }
-  return text;
-}
-
 void OnInternalError(const char* module, int line) { InternalError(module, line); }
+
+void OnFatalError(const char* text) { FatalError("%s", text); }
 
 void OnOutOfMemory(core::OutOfMemoryKind kind, i64 requested) {
   // Formatting the text allocates too. A failure while reporting one (the
@@ -87,7 +71,7 @@ void FatalError(const char* format, ...) {
 core::String CorruptArchiveText(i32 code) {
   core::String format = GetMessage(13);
   if (format.IsEmpty()) format = kCorruptText;
-  return WithCode(format, code);
+  return FormatMessageText(format.CStr(), {code});
 }
 
 core::String UsageText(const char* text) {
@@ -131,6 +115,9 @@ void ExitInstaller() {
 
 bool PumpMessages() { return platform::PumpMessages(); }
 
-void InstallFailureHandlers() { core::SetFailureHandlers(OnInternalError, OnOutOfMemory); }
+void InstallFailureHandlers() {
+  core::SetFailureHandlers(OnInternalError, OnOutOfMemory);
+  core::SetFatalErrorHandler(OnFatalError);
+}
 
 }  // namespace kova::payload
