@@ -11,6 +11,10 @@ void SetModuleFileName(const char* windowsPath);
 void SetFullCommandLine(const char* commandLine);
 void SetWindowsDirectory(const char* windowsPath);
 
+// What GetOsVersion reports (default: Windows NT 5.1, build 2600, "Service
+// Pack 3"), so an installer can be tried against any excluded-systems mask.
+void SetOsVersion(u32 major, u32 minor, u32 build, u32 platformId, const char* servicePack);
+
 // Called by ExitProcess before the host process exits; a handler that does
 // not return (longjmp, its own exit) takes over completely.
 using ExitHandler = void (*)(int code);
