@@ -6,9 +6,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 
+#include "builder/ansi_text.h"
 #include "builder/installer_writer.h"
 #include "payload/checksum.h"
 #include "payload/decompress.h"
@@ -187,6 +189,25 @@ bool ReadInstaller(const std::string& path, InstallerContents& c, std::string& e
 
   ReadStream(c, file);
   return true;
+}
+
+std::string DescribeVerdict(const InstallerContents& c) {
+  if (c.code == payload::kNoArchive)
+    return "not an installer: the file has no .kova section (the stub would start as the guard)";
+  if (c.code == payload::kVersionTooNew) {
+    char buffer[160];
+    std::snprintf(buffer, sizeof buffer, "the installer version (%.1f) is newer than 8.2; the stub refuses it",
+                  c.archive.header.builderVersion / 100.0);
+    return buffer;
+  }
+  if (c.code != 0) {
+    std::string text = "corrupt archive: error code " + std::to_string(c.code) + " (" +
+                       CorruptCodeMeaning(c.code) + ")";
+    if (!c.detail.empty()) text += ": " + AnsiToUtf8(c.detail);
+    return text;
+  }
+  if (!c.volumeProblem.empty()) return AnsiToUtf8(c.volumeProblem);
+  return "ok";
 }
 
 const char* CorruptCodeMeaning(i32 code) {

@@ -57,6 +57,10 @@ struct InstallerContents {
 // cannot be read (error says why); damage is reported in contents.code.
 bool ReadInstaller(const std::string& path, InstallerContents& contents, std::string& error);
 
+// The verdict in one line: "ok", or what the installer would stop with, such
+// as "corrupt archive: error code 25 (script checksum differs)".
+std::string DescribeVerdict(const InstallerContents& contents);
+
 // The short reason for a corrupt-archive code, as inspect prints it.
 const char* CorruptCodeMeaning(i32 code);
 

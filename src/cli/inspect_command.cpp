@@ -96,25 +96,6 @@ std::vector<std::string> FileFlagList(u32 flags) {
   return names;
 }
 
-std::string Verdict(const InstallerContents& c) {
-  if (c.code == payload::kNoArchive)
-    return "not an installer: the file has no .kova section (the stub would start as the guard)";
-  if (c.code == payload::kVersionTooNew) {
-    char buffer[160];
-    std::snprintf(buffer, sizeof buffer, "the installer version (%.1f) is newer than 8.2; the stub refuses it",
-                  c.archive.header.builderVersion / 100.0);
-    return buffer;
-  }
-  if (c.code != 0) {
-    std::string text = "corrupt archive: error code " + std::to_string(c.code) + " (" +
-                       builder::CorruptCodeMeaning(c.code) + ")";
-    if (!c.detail.empty()) text += ": " + builder::AnsiToUtf8(c.detail);
-    return text;
-  }
-  if (!c.volumeProblem.empty()) return builder::AnsiToUtf8(c.volumeProblem);
-  return "ok";
-}
-
 const char* Check(bool reached, bool ok) { return !reached ? "not checked" : ok ? "ok" : "DIFFERS"; }
 
 void PrintText(const InstallerContents& c) {
@@ -122,7 +103,7 @@ void PrintText(const InstallerContents& c) {
   const payload::ArchiveHeader& h = c.archive.header;
   std::printf("Installer            %s (%lld bytes)\n", c.path.c_str(), static_cast<long long>(c.fileSize));
   if (c.code == payload::kNoArchive || !c.headerRead) {
-    std::printf("\nResult: %s\n", Verdict(c).c_str());
+    std::printf("\nResult: %s\n", builder::DescribeVerdict(c).c_str());
     return;
   }
   std::printf("Archive section      .kova, header %d of %u, file offset 0x%X, 0x%X bytes, virtual address 0x%X\n",
@@ -226,7 +207,7 @@ void PrintText(const InstallerContents& c) {
       }
     }
   }
-  std::printf("\nResult: %s\n", Verdict(c).c_str());
+  std::printf("\nResult: %s\n", builder::DescribeVerdict(c).c_str());
 }
 
 void PrintJson(const InstallerContents& c) {
@@ -235,7 +216,7 @@ void PrintJson(const InstallerContents& c) {
   j.String("path", c.path);
   j.Number("size", c.fileSize);
   j.Bool("ok", c.Ok());
-  j.String("result", Verdict(c));
+  j.String("result", builder::DescribeVerdict(c));
   if (c.code > 0) {
     j.BeginObject("error");
     j.Number("code", c.code);
@@ -417,7 +398,7 @@ int RunInspect(int argc, char** argv) {
   if (json) PrintJson(contents);
   else PrintText(contents);
   if (!contents.Ok()) {
-    std::fprintf(stderr, "kova inspect: %s: %s\n", path.c_str(), Verdict(contents).c_str());
+    std::fprintf(stderr, "kova inspect: %s: %s\n", path.c_str(), builder::DescribeVerdict(contents).c_str());
     return 1;
   }
   return 0;
