@@ -9,6 +9,7 @@ namespace {
 
 InternalErrorHandler gInternal = nullptr;
 OutOfMemoryHandler gOutOfMemory = nullptr;
+FatalErrorHandler gFatal = nullptr;
 
 // Writes a number without printf: the stub must not pull MinGW's own printf
 // in, and this path runs only before any handler is installed.
@@ -45,6 +46,16 @@ void RaiseOutOfMemory(OutOfMemoryKind kind, i64 requested) {
   if (gOutOfMemory) gOutOfMemory(kind, requested);
   std::fputs("Out of memory; bytes requested: ", stderr);
   PutNumber(requested);
+  std::fputc('\n', stderr);
+  std::abort();
+}
+
+void SetFatalErrorHandler(FatalErrorHandler handler) { gFatal = handler; }
+
+void RaiseFatalError(const char* text) {
+  if (gFatal) gFatal(text);
+  std::fputs("FATAL ERROR\n", stderr);
+  std::fputs(text, stderr);
   std::fputc('\n', stderr);
   std::abort();
 }

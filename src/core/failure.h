@@ -1,7 +1,9 @@
-// The two ways core code can end the program: an impossible internal state and
-// an exhausted allocator. Core cannot show boxes itself (that is the payload
-// layer's fatal-error routine), so the owner of the process installs handlers
-// at start-up; until then a failure writes to stderr and aborts.
+// The ways code below the payload layer can end the program: an impossible
+// internal state, an exhausted allocator, and a fatal error with a text of
+// its own (the registry layer's unbalanced key close). Core cannot show boxes
+// itself (that is the payload layer's fatal-error routine), so the owner of
+// the process installs handlers at start-up; until then a failure writes to
+// stderr and aborts.
 #pragma once
 
 #include "core/types.h"
@@ -20,5 +22,9 @@ void SetFailureHandlers(InternalErrorHandler internal, OutOfMemoryHandler outOfM
 
 [[noreturn]] void RaiseInternalError(const char* module, int line);
 [[noreturn]] void RaiseOutOfMemory(OutOfMemoryKind kind, i64 requested);
+
+using FatalErrorHandler = void (*)(const char* text);
+void SetFatalErrorHandler(FatalErrorHandler handler);
+[[noreturn]] void RaiseFatalError(const char* text);
 
 }  // namespace kova::core
