@@ -15,6 +15,8 @@ i32 SeparatorOf(const char* path) {
   return colon ? static_cast<i32>(colon - path) : -1;
 }
 
+bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
 }  // namespace
 
 core::String JoinPath(const char* dir, const char* name) {
@@ -51,6 +53,36 @@ char DriveLetterOf(const char* path) {
   bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
   if (!letter || path[1] != ':') return '\0';
   return c >= 'a' ? static_cast<char>(c - 32) : c;
+}
+
+bool MakeAbsolutePath(core::String& path, const char* base) {
+  path.Trim();
+  if (path.IsEmpty() || !base) return false;
+  while (core::IsBlank(*base)) ++base;
+  bool networkBase = base[0] == '\\' && base[1] == '\\';
+  bool driveBase = base[0] && base[1] == ':' && base[2] == '\\';
+  if (!networkBase && !driveBase) return false;
+  if (path[0] == '\\' && path[1] == '\\') return false;
+  std::size_t baseLength = std::strlen(base);
+  bool baseEndsWithBackslash = base[baseLength - 1] == '\\';
+  if (path[0] == '\\') {
+    if (!IsAsciiLetter(base[0]) || base[1] != ':') return false;
+    path.Insert(0, base, 2);
+  } else if (path[1] != ':') {
+    if (!baseEndsWithBackslash) path.Insert(0, "\\", 1);
+    path.Insert(0, base, static_cast<i32>(baseLength));
+  } else {
+    if (path[2] == '\\') return false;
+    // The folders of base go between the drive of path and its rest. A
+    // network base has no such folders to lend ("\\server\share" would
+    // leave "D:server\share\..."), so it is refused like a drive-less base
+    // is for a rooted path above.
+    if (networkBase) return false;
+    core::String folders(base + 2);
+    if (!baseEndsWithBackslash) folders += '\\';
+    path.Insert(2, folders.CStr(), folders.Length());
+  }
+  return true;
 }
 
 }  // namespace kova::install

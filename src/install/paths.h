@@ -16,4 +16,12 @@ core::String FileNameOf(const char* path);
 // 'C' for "c:..."; NUL when the path has no drive letter.
 char DriveLetterOf(const char* path);
 
+// Makes path absolute against base, in place; true when it did. The path is
+// trimmed of blanks first. Nothing else changes (and false comes back) when
+// the path is empty or a network path, already absolute, or base is not
+// absolute ("\\..." or "X:\..."). "\Data" takes the drive of base,
+// "Data" goes below base, and "D:tools" against "C:\Program Files" becomes
+// "D:\Program Files\tools".
+bool MakeAbsolutePath(core::String& path, const char* base);
+
 }  // namespace kova::install

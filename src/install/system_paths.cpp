@@ -19,17 +19,25 @@ const SystemPaths& GetSystemPaths() {
   paths.installerDir = DirectoryOf(paths.installerPath.CStr());
   paths.installerDrive = DriveLetterOf(paths.installerPath.CStr());
 
-  core::String interpreter;
-  if (!platform::ExpandEnvironmentText("%comspec%", 256, interpreter) || core::IsBlankText(interpreter.CStr()))
-    interpreter = JoinPath(paths.windowsDir.CStr(), "command.com");
+  core::String comspec;
+  bool expanded = platform::ExpandEnvironmentText("%comspec%", 256, comspec);
+  paths.commandInterpreter = CommandInterpreterFor(expanded ? comspec.CStr() : nullptr, paths.windowsDir.CStr());
+  return paths;
+}
+
+core::String CommandInterpreterFor(const char* comspec, const char* windowsDir) {
+  // Without a COMSPEC variable the expansion "succeeds" and hands the text
+  // back unchanged; an interpreter named "%comspec%" is no better than none.
+  core::String interpreter(comspec);
+  if (!comspec || core::IsBlankText(comspec) || interpreter.Find("%comspec%", 0, core::kFindNoCase) >= 0)
+    interpreter = JoinPath(windowsDir, "command.com");
   bool hasBlank = false;
   for (i32 i = 0; i < interpreter.Length(); ++i) hasBlank = hasBlank || core::IsBlank(interpreter[i]);
   if (hasBlank) {
     interpreter.Insert(0, "\"", 1);
     interpreter += '"';
   }
-  paths.commandInterpreter = interpreter;
-  return paths;
+  return interpreter;
 }
 
 }  // namespace kova::install

@@ -17,4 +17,9 @@ struct SystemPaths {
 
 const SystemPaths& GetSystemPaths();
 
+// The command interpreter from the expansion of "%comspec%" (null when the
+// expansion failed): a failed, blank or unexpanded result gives
+// windowsDir\command.com, and a path holding a blank is put in double quotes.
+core::String CommandInterpreterFor(const char* comspec, const char* windowsDir);
+
 }  // namespace kova::install

@@ -12,6 +12,8 @@ core::String ModuleFileName();
 // The whole command line, program name included (GetCommandLineA).
 core::String FullCommandLine();
 core::String WindowsDirectory();
+// GetSystemDirectoryA; on POSIX the SYSTEM folder of the Windows directory.
+core::String SystemDirectory();
 
 // Milliseconds since start-up, wrapping (GetTickCount).
 u32 TickCount();

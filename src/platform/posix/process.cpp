@@ -40,6 +40,7 @@ void SetExitHandler(ExitHandler handler) { Host().exitHandler = handler; }
 core::String ModuleFileName() { return Host().moduleFileName; }
 core::String FullCommandLine() { return Host().commandLine; }
 core::String WindowsDirectory() { return Host().windowsDirectory; }
+core::String SystemDirectory() { return Host().windowsDirectory + "\\SYSTEM"; }
 
 u32 TickCount() {
   timespec now{};

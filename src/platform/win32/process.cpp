@@ -22,6 +22,13 @@ core::String WindowsDirectory() {
   return core::String(path, static_cast<i32>(n));
 }
 
+core::String SystemDirectory() {
+  char path[MAX_PATH + 1] = {};
+  UINT n = GetSystemDirectoryA(path, MAX_PATH);
+  if (n > MAX_PATH) n = 0;
+  return core::String(path, static_cast<i32>(n));
+}
+
 u32 TickCount() { return GetTickCount(); }
 
 void SleepMilliseconds(u32 milliseconds) { Sleep(milliseconds); }

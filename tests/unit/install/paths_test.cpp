@@ -45,5 +45,36 @@ TEST(Paths, DriveLetterOf) {
   EXPECT_EQ(DriveLetterOf(nullptr), '\0');
 }
 
+TEST(Paths, MakeAbsolutePath) {
+  struct Case {
+    const char *path, *base;
+    bool changed;
+    const char* result;
+  } cases[] = {
+      {"Data", "C:\\Program Files", true, "C:\\Program Files\\Data"},
+      {"Data", "C:\\", true, "C:\\Data"},
+      {"  Data\r\n", " \tC:\\Program Files", true, "C:\\Program Files\\Data"},
+      {"\\Data", "C:\\Program Files", true, "C:\\Data"},
+      {"D:tools", "C:\\Program Files", true, "D:\\Program Files\\tools"},
+      {"D:tools", "C:\\", true, "D:\\tools"},
+      {"Data", "\\\\server\\share", true, "\\\\server\\share\\Data"},
+      {"\\\\server\\share", "C:\\Program Files", false, "\\\\server\\share"},
+      {"C:\\abs", "D:\\base", false, "C:\\abs"},
+      {"Data", "relative", false, "Data"},
+      {"Data", "C:relative", false, "Data"},
+      {"Data", nullptr, false, "Data"},
+      {"  ", "C:\\", false, ""},
+      {" Data ", "C:", false, "Data"},
+      {"\\Data", "\\\\server\\share", false, "\\Data"},
+      // A network base lends no folders to a drive-relative path.
+      {"D:tools", "\\\\server\\share", false, "D:tools"},
+  };
+  for (const Case& c : cases) {
+    core::String path(c.path);
+    EXPECT_EQ(MakeAbsolutePath(path, c.base), c.changed) << c.path << " against " << (c.base ? c.base : "null");
+    EXPECT_STREQ(path.CStr(), c.result) << c.path << " against " << (c.base ? c.base : "null");
+  }
+}
+
 }  // namespace
 }  // namespace kova::install
