@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "cli/commands.h"
+#include "cli/reg_command.h"
 
 namespace {
 
@@ -44,6 +45,7 @@ int main(int argc, char** argv) {
   if (command == "build") return kova::cli::RunBuild(argc - 2, argv + 2);
   if (command == "inspect") return kova::cli::RunInspect(argc - 2, argv + 2);
   if (command == "extract") return kova::cli::RunExtract(argc - 2, argv + 2);
+  if (command == "reg") return kova::cli::RunReg(argc - 2, argv + 2);
   std::fprintf(stderr, "kova: unknown command '%s'\n\n%s", argv[1], kUsage);
   return 2;
 }
