@@ -1,0 +1,149 @@
+// The POSIX sandbox itself: where Windows paths land on the host, the drive
+// folders and the Windows directory made on first use, 8.3 aliases, moves
+// recorded for the next restart, the reported system version, and deleting
+// never following a link out of the tree. (Native only: under Windows there
+// is no sandbox.)
+#ifndef _WIN32
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "install/directories.h"
+#include "platform/file_system.h"
+#include "platform/posix/host.h"
+#include "platform/posix/pending_renames.h"
+#include "platform/posix/sandbox_paths.h"
+#include "platform/version.h"
+#include "support/file_system_fixture.h"
+
+namespace kova::platform::posix {
+namespace {
+
+using SandboxTest = test::FileSystemTest;
+
+bool IsHostFolder(const std::string& path) {
+  struct stat info{};
+  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+TEST_F(SandboxTest, DrivesAndTheWindowsDirectory) {
+  for (const char* folder : {"/drive_c", "/drive_c/WINDOWS", "/drive_c/WINDOWS/SYSTEM", "/drive_c/WINDOWS/SYSTEM32",
+                             "/drive_c/WINDOWS/Fonts", "/drive_c/TEMP"})
+    EXPECT_TRUE(IsHostFolder(hostRoot_ + folder)) << folder;
+
+  SandboxPath resolved;
+  ASSERT_TRUE(ResolvePath("c:\\windows\\system\\New File.txt", &resolved));
+  EXPECT_EQ(std::string(resolved.host.CStr()), hostRoot_ + "/drive_c/WINDOWS/SYSTEM/New File.txt");
+  EXPECT_STREQ(resolved.windows.CStr(), "C:\\windows\\system\\New File.txt");
+  EXPECT_FALSE(resolved.exists);
+
+  // Other drives exist when their folder does.
+  EXPECT_FALSE(ResolvePath("D:\\x", &resolved));
+  EXPECT_EQ(LastSystemError(), kErrorPathNotFound);
+  ASSERT_EQ(mkdir((hostRoot_ + "/drive_d").c_str(), 0777), 0);
+  EXPECT_TRUE(ResolvePath("d:\\x", &resolved));
+  EXPECT_EQ(std::string(resolved.host.CStr()), hostRoot_ + "/drive_d/x");
+
+  // Z: is the host; nothing climbs out of a drive folder.
+  ASSERT_TRUE(ResolvePath("Z:\\tmp", &resolved));
+  EXPECT_STREQ(resolved.host.CStr(), "/tmp");
+  ASSERT_TRUE(ResolvePath("C:\\..\\..\\..\\passwd", &resolved));
+  EXPECT_EQ(std::string(resolved.host.CStr()), hostRoot_ + "/drive_c/passwd");
+  EXPECT_FALSE(resolved.exists);
+  EXPECT_FALSE(ResolvePath("\\\\server\\share\\x", &resolved));
+  EXPECT_EQ(LastSystemError(), kErrorBadNetPath);
+  EXPECT_FALSE(ResolvePath("1:\\x", &resolved));
+  EXPECT_EQ(LastSystemError(), kErrorInvalidName);
+
+  EXPECT_STREQ(WindowsPathOfHost((hostRoot_ + "/drive_c/a/b").c_str()).CStr(), "C:\\a\\b");
+  EXPECT_STREQ(WindowsPathOfHost((hostRoot_ + "/drive_c").c_str()).CStr(), "C:\\");
+  EXPECT_STREQ(WindowsPathOfHost("/usr/bin/").CStr(), "Z:\\usr\\bin");
+  EXPECT_STREQ(WindowsPathOfHost("/").CStr(), "Z:\\");
+}
+
+TEST_F(SandboxTest, DriveRelativePathsUseTheCurrentDirectory) {
+  SandboxPath resolved;
+  ASSERT_TRUE(ResolvePath("C:name.txt", &resolved));
+  EXPECT_STREQ(resolved.windows.CStr(), Path("name.txt").CStr());
+  ASSERT_TRUE(ResolvePath("Z:name.txt", &resolved));  // another drive: its root
+  EXPECT_STREQ(resolved.windows.CStr(), "Z:\\name.txt");
+  ASSERT_TRUE(ResolvePath("\\rooted.txt", &resolved));
+  EXPECT_STREQ(resolved.windows.CStr(), "C:\\rooted.txt");
+}
+
+TEST(SandboxNames, ShortNames) {
+  struct Case {
+    const char* name;
+    bool isShort;
+  } cases[] = {
+      {"README.TXT", true}, {"readme.txt", true}, {"A", true},          {"KVT1A2B.TMP", true},
+      {"Program Files", false}, {"toolong12.txt", false}, {"a.text", false}, {"a.b.c", false},
+      {".profile", false},  {"a+b.txt", false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(IsShortName(c.name), c.isShort) << c.name;
+    core::String alias = ShortNameOf(c.name);
+    EXPECT_TRUE(IsShortName(alias.CStr())) << c.name << " -> " << alias.CStr();
+    if (c.isShort) {
+      EXPECT_STREQ(alias.CStr(), c.name);
+    }
+  }
+  EXPECT_TRUE(ShortNameOf("Program Files").StartsWithNoCase("PROG~"));
+  EXPECT_TRUE(ShortNameOf("A rather long name.text").EndsWithNoCase(".TEX"));
+  EXPECT_STREQ(ShortNameOf("program files").CStr(), ShortNameOf("PROGRAM FILES").CStr());
+  EXPECT_STRNE(ShortNameOf("Program Files").CStr(), ShortNameOf("Program Data").CStr());
+}
+
+TEST_F(SandboxTest, DelayedMovesAreRecordedForTheNextStart) {
+  Put("new.dll", "new");
+  ASSERT_TRUE(MoveFilePath(Path("new.dll").CStr(), "C:\\WINDOWS\\SYSTEM\\shared.dll",
+                           kMoveReplaceExisting | kMoveDelayUntilReboot));
+  ASSERT_TRUE(MoveFilePath(Path("old.tmp").CStr(), nullptr, kMoveDelayUntilReboot));
+  EXPECT_TRUE(Exists("new.dll"));  // nothing moves before the restart
+  core::Array<PendingRename> renames;
+  ASSERT_TRUE(ReadPendingRenames(&renames));
+  ASSERT_EQ(renames.Size(), 2);
+  EXPECT_STREQ(renames[0].from.CStr(), Path("new.dll").CStr());
+  EXPECT_STREQ(renames[0].to.CStr(), "C:\\WINDOWS\\SYSTEM\\shared.dll");
+  EXPECT_TRUE(renames[0].replace);
+  EXPECT_STREQ(renames[1].from.CStr(), Path("old.tmp").CStr());
+  EXPECT_TRUE(renames[1].to.IsEmpty());
+}
+
+TEST(SandboxVersion, SelectableByTheHost) {
+  OsVersion version;
+  ASSERT_TRUE(GetOsVersion(&version));
+  EXPECT_EQ(version.major, 5u);
+  EXPECT_EQ(version.minor, 1u);
+  EXPECT_EQ(version.platformId, kPlatformNt);
+  SetOsVersion(4, 10, 1998, kPlatformWindows, "");
+  ASSERT_TRUE(GetOsVersion(&version));
+  EXPECT_EQ(version.minor, 10u);
+  EXPECT_EQ(version.platformId, kPlatformWindows);
+  SetOsVersion(5, 1, 2600, kPlatformNt, "Service Pack 3");
+}
+
+TEST_F(SandboxTest, DeletingATreeNeverFollowsALinkOutOfIt) {
+  ASSERT_TRUE(platform::MakeDirectory(Path("tree").CStr()));
+  std::string outside = hostRoot_ + "/outside";
+  ASSERT_EQ(mkdir(outside.c_str(), 0777), 0);
+  Put("tree\\own.txt", "x");
+  {
+    SandboxPath tree;
+    ASSERT_TRUE(ResolvePath(Path("tree").CStr(), &tree));
+    ASSERT_EQ(symlink(outside.c_str(), (std::string(tree.host.CStr()) + "/link").c_str()), 0);
+    ASSERT_EQ(close(creat((outside + "/precious.txt").c_str(), 0666)), 0);
+  }
+  EXPECT_TRUE(platform::RemoveFile(Path("tree\\link").CStr())) << LastSystemError();
+  EXPECT_TRUE(install::DeleteTree(Path("tree").CStr()));
+  EXPECT_FALSE(Exists("tree"));
+  EXPECT_EQ(access((outside + "/precious.txt").c_str(), F_OK), 0);
+}
+
+}  // namespace
+}  // namespace kova::platform::posix
+#endif
