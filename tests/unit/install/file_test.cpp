@@ -51,6 +51,21 @@ TEST_F(FileTest, OpenResultsAndTheirTexts) {
                "Failed to open required file:\r\nC:\\x.dat\r\n\r\nThe file was not found.");
 }
 
+#ifndef _WIN32
+// A required file that cannot be opened ends the program with the fatal box
+// (on POSIX the box is printed). Natively only: under Wine the box would wait
+// for someone to press OK.
+TEST_F(FileTest, RequiredFileThatCannotBeOpenedIsFatal) {
+  core::String missing = Path("missing.dat");
+  EXPECT_EXIT(
+      {
+        File file;
+        file.Open(missing.CStr(), kModeRead | kOpenRequired);
+      },
+      testing::ExitedWithCode(1), "Failed to open required file:\r?\n.*missing\\.dat\r?\n\r?\nThe file was not found\\.");
+}
+#endif
+
 TEST_F(FileTest, WriteThenReadBack) {
   File file;
   ASSERT_EQ(file.Open(Path("data.bin").CStr(), kModeCreate), kOpenOk);
