@@ -8,6 +8,7 @@
 
 #include "builder/ansi_text.h"
 #include "builder/flag_names.h"
+#include "builder/host_files.h"
 #include "builder/installer_reader.h"
 #include "cli/commands.h"
 #include "cli/json_writer.h"
@@ -20,14 +21,16 @@ namespace {
 using builder::InstallerContents;
 
 constexpr const char* kInspectUsage =
-    "Usage: kova inspect SETUP.exe [--json]\n"
+    "Usage: kova inspect SETUP.exe [--json] [--save-script PATH]\n"
     "\n"
     "Shows an installer's archive header, every install-script item, the languages and\n"
     "messages, and the files, and verifies every checksum exactly as the installer does.\n"
     "Volume files <base><n>.KVA are read from beside the installer.\n"
     "\n"
-    "  --json       print the same as one JSON object\n"
-    "  -h, --help   show this text\n"
+    "  --json               print the same as one JSON object\n"
+    "  --save-script PATH   also write the decompressed install script to PATH (as far as\n"
+    "                       the script block could be decompressed)\n"
+    "  -h, --help           show this text\n"
     "\n"
     "Exit status: 0 when the installer is sound, 1 when it is damaged (the error code the\n"
     "installer would show is named) or a volume is missing, 2 on a usage error.\n";
@@ -366,7 +369,7 @@ void PrintJson(const InstallerContents& c) {
 }  // namespace
 
 int RunInspect(int argc, char** argv) {
-  std::string path;
+  std::string path, scriptOut;
   bool json = false;
   for (int i = 0; i < argc; ++i) {
     std::string_view arg = argv[i];
@@ -375,6 +378,12 @@ int RunInspect(int argc, char** argv) {
       return 0;
     } else if (arg == "--json") {
       json = true;
+    } else if (arg == "--save-script") {
+      if (i + 1 >= argc) {
+        std::fprintf(stderr, "kova inspect: --save-script needs a path\n");
+        return 2;
+      }
+      scriptOut = argv[++i];
     } else if (!arg.empty() && arg[0] == '-') {
       std::fprintf(stderr, "kova inspect: unknown option '%s'\n\n%s", argv[i], kInspectUsage);
       return 2;
@@ -394,6 +403,17 @@ int RunInspect(int argc, char** argv) {
   if (!builder::ReadInstaller(path, contents, error)) {
     std::fprintf(stderr, "kova inspect: %s\n", error.c_str());
     return 1;
+  }
+  if (!scriptOut.empty()) {
+    const core::ByteBuffer& script = contents.archive.script;
+    if (!contents.headerRead || contents.code == payload::kCorruptScriptDecode) {
+      std::fprintf(stderr, "kova inspect: %s: the install script could not be decompressed; nothing saved\n",
+                   path.c_str());
+    } else if (!builder::WriteFilesAtomically({{scriptOut, std::vector<u8>(script.Data(), script.Data() + script.Size()), {}}},
+                                              error)) {
+      std::fprintf(stderr, "kova inspect: %s\n", error.c_str());
+      return 1;
+    }
   }
   if (json) PrintJson(contents);
   else PrintText(contents);
