@@ -51,7 +51,9 @@ TEST_F(PlatformFileTest, ShareModesFollowWindows) {
     ScopedFile second(Open(path, c.secondAccess, c.secondShare));
     EXPECT_EQ(static_cast<bool>(second), c.opens)
         << std::hex << c.firstAccess << "/" << c.firstShare << " then " << c.secondAccess << "/" << c.secondShare;
-    if (!second) EXPECT_EQ(LastSystemError(), kErrorSharingViolation);
+    if (!second) {
+      EXPECT_EQ(LastSystemError(), kErrorSharingViolation);
+    }
   }
 }
 
