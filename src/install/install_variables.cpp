@@ -1,6 +1,7 @@
 // Install variables and the directory defaults; see install_variables.h.
 #include "install/install_variables.h"
 
+#include "install/directories.h"
 #include "install/folders.h"
 #include "install/paths.h"
 #include "install/system_folders.h"
@@ -96,6 +97,9 @@ void ApplyDirectoryDefaults(const DirectoryTexts& texts, bool uninstallSupport) 
     folders.sharedDir = core::IsBlankText(folders.publisher.CStr()) ? folders.productName : folders.publisher;
   if (uninstallSupport) {
     MakeAbsolutePath(folders.sharedDir, CommonFilesDir().CStr());
+    // A folder that cannot be made now fails later, where a file is written
+    // into it and the failure is reported.
+    CreateDirectoryPath(folders.sharedDir.CStr());
   } else {
     folders.sharedDir.Clear();
   }

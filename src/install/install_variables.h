@@ -27,10 +27,10 @@ struct DirectoryTexts {
 // directory becomes the publisher (or the product name when the publisher is
 // blank); when the installation is recorded for uninstalling
 // (uninstallSupport, ProductFlags 0x4) it is made absolute below the common
-// files folder, otherwise cleared; the start-menu folder becomes
+// files folder and created with its parents (a failure is left for the
+// file loop to meet), otherwise cleared; the start-menu folder becomes
 // "publisher\product" (or the product name); the default directory goes
-// through the default-directory expansion. Creating the shared directory is
-// left to the caller.
+// through the default-directory expansion.
 void ApplyDirectoryDefaults(const DirectoryTexts& texts, bool uninstallSupport);
 
 // The default-directory expansion: empty gives the product name; otherwise

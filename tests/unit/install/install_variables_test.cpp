@@ -6,10 +6,12 @@
 
 #include <string>
 
+#include "install/directories.h"
 #include "install/folder_fixture.h"
 #include "install/paths.h"
 #include "install/system_folders.h"
 #include "install/system_paths.h"
+#include "install/temp_files.h"
 
 namespace kova::install {
 namespace {
@@ -70,16 +72,22 @@ TEST_F(InstallVariables, ExpandInstallVariables) {
 }
 
 TEST_F(InstallVariables, DirectoryDefaults) {
+  // The common files folder of this test, so the shared directories it
+  // creates stay out of the machine's own folders.
+  std::string testName = KeyPath().substr(KeyPath().rfind('\\') + 1);
+  std::string common = std::string(TempDirectory().CStr()) + "KovaCommon-" + testName;
+  SetWindowsSetting("CommonFilesDir", common.c_str());
   struct Case {
     const char *publisher, *product, *shared, *startMenu;
     bool uninstallSupport;
-    const char *sharedDir, *productStartMenu;
+    std::string sharedDir;
+    const char* productStartMenu;
   } cases[] = {
-      {"Acme", "Rocket", "", "", true, "c:\\Program Files\\Common Files\\Acme", "Acme\\Rocket"},
-      {"", "Rocket", "", "", true, "c:\\Program Files\\Common Files\\Rocket", "Rocket"},
-      {"  ", "Rocket", "", "", true, "c:\\Program Files\\Common Files\\Rocket", "  \\Rocket"},
-      {"Acme", "Rocket", "D:\\Lib", "Games\\Rocket", true, "D:\\Lib", "Games\\Rocket"},
-      {"Acme", "Rocket", "Lib", "", true, "c:\\Program Files\\Common Files\\Lib", "Acme\\Rocket"},
+      {"Acme", "Rocket", "", "", true, common + "\\Acme", "Acme\\Rocket"},
+      {"", "Rocket", "", "", true, common + "\\Rocket", "Rocket"},
+      {"  ", "Rocket", "", "", true, common + "\\Rocket", "  \\Rocket"},
+      {"Acme", "Rocket", common.c_str(), "Games\\Rocket", true, common, "Games\\Rocket"},
+      {"Acme", "Rocket", "Lib\\Sub", "", true, common + "\\Lib\\Sub", "Acme\\Rocket"},
       {"Acme", "Rocket", "Lib", "", false, "", "Acme\\Rocket"},
   };
   for (const Case& c : cases) {
@@ -91,11 +99,13 @@ TEST_F(InstallVariables, DirectoryDefaults) {
     texts.productStartMenu = c.startMenu;
     texts.defaultDir = "";
     ApplyDirectoryDefaults(texts, c.uninstallSupport);
-    EXPECT_STREQ(Folders().sharedDir.CStr(), c.sharedDir) << c.publisher << "/" << c.shared;
+    EXPECT_STREQ(Folders().sharedDir.CStr(), c.sharedDir.c_str()) << c.publisher << "/" << c.shared;
+    if (c.uninstallSupport) EXPECT_TRUE(DirectoryExists(c.sharedDir.c_str())) << c.sharedDir << " was not created";
     EXPECT_STREQ(Folders().productStartMenu.CStr(), c.productStartMenu) << c.publisher << "/" << c.startMenu;
     EXPECT_STREQ(Folders().publisher.CStr(), c.publisher);
     EXPECT_STREQ(Folders().defaultDir.CStr(), (std::string("c:\\Program Files\\") + c.product).c_str());
   }
+  EXPECT_TRUE(DeleteTree(common.c_str()));
 }
 
 TEST_F(InstallVariables, ACommandLineProductNameIsKept) {
@@ -103,12 +113,12 @@ TEST_F(InstallVariables, ACommandLineProductNameIsKept) {
   DirectoryTexts texts;
   texts.publisher = "";
   texts.productName = "FromScript";
-  texts.defaultDir = "%SharedDir%";
-  texts.sharedDir = "";
-  ApplyDirectoryDefaults(texts, true);
+  texts.defaultDir = "%SharedDir%\\x";
+  texts.sharedDir = "D:\\Shared";
+  ApplyDirectoryDefaults(texts, false);
   EXPECT_STREQ(Folders().productName.CStr(), "FromCommandLine");
-  EXPECT_STREQ(Folders().sharedDir.CStr(), "c:\\Program Files\\Common Files\\FromCommandLine");
-  EXPECT_STREQ(Folders().defaultDir.CStr(), "c:\\Program Files\\Common Files\\FromCommandLine");
+  EXPECT_STREQ(Folders().sharedDir.CStr(), "") << "not recorded for uninstalling: no shared directory";
+  EXPECT_STREQ(Folders().defaultDir.CStr(), "c:\\x") << "an empty %SharedDir% leaves a rooted path";
   EXPECT_STREQ(Folders().productStartMenu.CStr(), "FromCommandLine");
 }
 
