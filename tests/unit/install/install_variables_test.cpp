@@ -100,7 +100,9 @@ TEST_F(InstallVariables, DirectoryDefaults) {
     texts.defaultDir = "";
     ApplyDirectoryDefaults(texts, c.uninstallSupport);
     EXPECT_STREQ(Folders().sharedDir.CStr(), c.sharedDir.c_str()) << c.publisher << "/" << c.shared;
-    if (c.uninstallSupport) EXPECT_TRUE(DirectoryExists(c.sharedDir.c_str())) << c.sharedDir << " was not created";
+    if (c.uninstallSupport) {
+      EXPECT_TRUE(DirectoryExists(c.sharedDir.c_str())) << c.sharedDir << " was not created";
+    }
     EXPECT_STREQ(Folders().productStartMenu.CStr(), c.productStartMenu) << c.publisher << "/" << c.startMenu;
     EXPECT_STREQ(Folders().publisher.CStr(), c.publisher);
     EXPECT_STREQ(Folders().defaultDir.CStr(), (std::string("c:\\Program Files\\") + c.product).c_str());
