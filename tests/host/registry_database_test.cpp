@@ -109,15 +109,36 @@ TEST_F(RegistryDatabase, AFileThatIsNoRegistryIsRefusedAndLeftAlone) {
 }
 
 TEST_F(RegistryDatabase, TheTreeIsAtMost512KeysDeep) {
-  std::string path;
-  for (int i = 0; i < 512; ++i) path += (i ? "\\" : "") + std::string("k");
-  RegistryKey key = 0;
-  ASSERT_EQ(CreateRegistryKey(kCurrentUser, path.c_str(), &key), kErrorSuccess);
+  // Built 64 levels at a time: one path may hold only 260 characters.
+  std::string levels;
+  for (int i = 0; i < 64; ++i) levels += (i ? "\\" : "") + std::string("k");
+  RegistryKey key = kCurrentUser;
+  for (int chunk = 0; chunk < 8; ++chunk) {
+    RegistryKey deeper = 0;
+    ASSERT_EQ(CreateRegistryKey(key, levels.c_str(), &deeper), kErrorSuccess) << "chunk " << chunk;
+    CloseRegistryKey(key);
+    key = deeper;
+  }
+  RegistryKey refused = 0;
+  EXPECT_EQ(CreateRegistryKey(key, "k", &refused), kErrorInvalidParameter) << "level 513";
+  EXPECT_EQ(CreateRegistryKey(key, "", &refused), kErrorSuccess) << "level 512 itself is there";
+  CloseRegistryKey(refused);
   CloseRegistryKey(key);
-  EXPECT_EQ(CreateRegistryKey(kCurrentUser, (path + "\\k").c_str(), &key), kErrorInvalidParameter);
-  std::string other = "x\\" + path;
-  EXPECT_EQ(CreateRegistryKey(kCurrentUser, other.c_str(), &key), kErrorInvalidParameter);
-  EXPECT_FALSE(KeyExists(kCurrentUser, "x")) << "a refused creation leaves nothing behind";
+
+  ASSERT_EQ(CreateRegistryKey(kCurrentUser, "x", &key), kErrorSuccess);
+  for (int chunk = 0; chunk < 7; ++chunk) {
+    RegistryKey deeper = 0;
+    ASSERT_EQ(CreateRegistryKey(key, levels.c_str(), &deeper), kErrorSuccess) << "chunk " << chunk;
+    CloseRegistryKey(key);
+    key = deeper;
+  }
+  EXPECT_EQ(CreateRegistryKey(key, (levels + "\\tail").c_str(), &refused), kErrorInvalidParameter);
+  EXPECT_EQ(CreateRegistryKey(key, "k", &refused), kErrorSuccess) << "a refused creation leaves nothing behind";
+  u32 subKeys = 0;
+  EXPECT_EQ(QueryRegistryKeyCounts(refused, &subKeys, nullptr), kErrorSuccess);
+  EXPECT_EQ(subKeys, 0u);
+  CloseRegistryKey(refused);
+  CloseRegistryKey(key);
 }
 
 // Runs body in a child process and returns its pid. The parent's database

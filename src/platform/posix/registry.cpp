@@ -45,6 +45,7 @@ constexpr int kBusyTimeoutMilliseconds = 10000;
 // Windows' limit on the depth of the key tree; it also bounds every walk
 // down a tree (the recursive key deletion of the registry layer).
 constexpr i64 kMaxDepth = 512;
+constexpr std::size_t kMaxAnsiPath = 260;
 
 // Stored roots and the keys behind HKEY_CLASSES_ROOT: fixed ids, never
 // deleted.
@@ -338,10 +339,13 @@ SystemError CheckLive(sqlite3* db, i64 id) {
 
 // The names of a subkey path. Doubled and trailing backslashes are skipped
 // and a leading one is refused, as Windows does; HKEY_CLASSES_ROOT alone
-// accepts one leading backslash.
+// accepts one leading backslash. The ANSI calls convert the whole path
+// through the thread's static buffer of 260 characters first, so a longer
+// path fails with ERROR_MORE_DATA before any key is looked at.
 SystemError SplitPath(RegistryKey root, const char* path, core::Array<core::String>& names) {
   names.Clear();
   if (!path) return kErrorSuccess;
+  if (std::strlen(path) > kMaxAnsiPath) return kErrorMoreData;
   if (root == kClassesRoot && *path == '\\') ++path;
   if (*path == '\\') return kErrorBadPathName;
   while (*path) {

@@ -77,6 +77,17 @@ TEST_F(RawRegistry, PathRules) {
   std::string longest(kMaxKeyNameLength, 'n');
   Key longKey;
   EXPECT_EQ(CreateRegistryKey(base_, longest.c_str(), &longKey), kErrorSuccess);
+
+  // The ANSI calls take a path of at most 260 characters.
+  std::string path = longest + "\\";
+  path += std::string(260 - path.size(), 'm');
+  Key deep;
+  EXPECT_EQ(CreateRegistryKey(base_, path.c_str(), &deep), kErrorSuccess);
+  Key tooLong;
+  EXPECT_EQ(OpenRegistryKey(base_, (path + "m").c_str(), &tooLong), kErrorMoreData);
+  EXPECT_EQ(CreateRegistryKey(base_, (path + "m").c_str(), &tooLong), kErrorMoreData);
+  EXPECT_EQ(DeleteRegistryKey(base_, (path + "m").c_str()), kErrorMoreData);
+  EXPECT_EQ(DeleteRegistryKey(base_, path.c_str()), kErrorSuccess);
 }
 
 TEST_F(RawRegistry, EmptyPathGivesTheRootItselfOrANewHandle) {

@@ -28,18 +28,20 @@
 
 namespace kova::testing {
 
-// Deletes root\path with everything below it, using only the raw registry
+// Deletes parent\name with everything below it, using only the raw registry
 // (so a fault of the registry layer cannot hide behind its own cleanup).
-inline void DeleteRegistryTree(platform::RegistryKey root, const std::string& path) {
+// Each level is opened below the one above: a full path could grow past what
+// the ANSI calls accept.
+inline void DeleteRegistryTree(platform::RegistryKey parent, const std::string& name) {
   platform::RegistryKey key = 0;
-  if (platform::OpenRegistryKey(root, path.c_str(), &key) != platform::kErrorSuccess) return;
+  if (platform::OpenRegistryKey(parent, name.c_str(), &key) != platform::kErrorSuccess) return;
   std::vector<std::string> children;
-  char name[256];
-  for (u32 i = 0; platform::EnumRegistryKey(key, i, name, sizeof name) == platform::kErrorSuccess; ++i)
-    children.emplace_back(name);
+  char child[256];
+  for (u32 i = 0; platform::EnumRegistryKey(key, i, child, sizeof child) == platform::kErrorSuccess; ++i)
+    children.emplace_back(child);
+  for (const std::string& each : children) DeleteRegistryTree(key, each);
   platform::CloseRegistryKey(key);
-  for (const std::string& child : children) DeleteRegistryTree(root, path + "\\" + child);
-  platform::DeleteRegistryKey(root, path.c_str());
+  platform::DeleteRegistryKey(parent, name.c_str());
 }
 
 class RegistryTest : public ::testing::Test {
