@@ -3,6 +3,8 @@
 write): machine and subsystem, imports limited to DLLs that Windows always
 loads from the system directory, no archive section in the bare stub, and the
 size budget of the shipped i686 stub."""
+import re
+import subprocess
 import sys
 
 import pefile
@@ -14,6 +16,20 @@ EXPECT = {
     pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"]: ("PE32", 0x10B),
     pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_AMD64"]: ("PE32+", 0x20B),
 }
+
+
+def direct_import_calls(path, machine, start, size):
+    """Counts call/jmp instructions whose target lies inside the import
+    address table: the linker's auto-import of a function, which works only
+    after a runtime relocation pass."""
+    tool = "i686-w64-mingw32-objdump" if machine == pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"] \
+        else "x86_64-w64-mingw32-objdump"
+    listing = subprocess.run([tool, "-d", path], capture_output=True, text=True, check=True).stdout
+    count = 0
+    for match in re.finditer(r"\t(?:call|jmp)\s+(0x[0-9a-f]+|[0-9a-f]+)\s", listing):
+        target = int(match.group(1), 16)
+        count += start <= target < start + size
+    return count
 
 
 def check(path):
@@ -33,6 +49,11 @@ def check(path):
     names = [s.Name.rstrip(b"\0").decode(errors="replace") for s in pe.sections]
     if ".kova" in names:
         problems.append("the bare stub already has an archive section")
+    iat = pe.OPTIONAL_HEADER.DATA_DIRECTORY[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_IAT"]]
+    bad = direct_import_calls(path, machine, pe.OPTIONAL_HEADER.ImageBase + iat.VirtualAddress, iat.Size)
+    if bad:
+        problems.append(f"{bad} direct calls into the import table (auto-imported functions that only "
+                        "the MinGW start-up code would patch; the stub has none of it)")
     size = len(pe.__data__)
     if machine == pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"] and size > BUDGET:
         problems.append(f"{size} bytes: over the {BUDGET}-byte budget")

@@ -17,3 +17,11 @@ void operator delete[](void* block, std::size_t) noexcept { kova::core::Release(
 
 extern "C" void __cxa_pure_virtual();
 extern "C" void __cxa_pure_virtual() { kova::core::RaiseInternalError("Core", __LINE__); }
+
+// Function-local statics register their destructors with atexit. The stub
+// ends only through ExitProcess and frees nothing before (the system takes
+// the whole process back), so the registrations are dropped. Defining atexit
+// here also keeps the linker from calling msvcrt's atexit directly through the
+// import table, a reference that only the MinGW start-up code (not used by the
+// stub) would patch.
+extern "C" int atexit(void (*)(void)) { return 0; }

@@ -149,8 +149,11 @@ class Wine:
                 if time.monotonic() > deadline:
                     proc.kill()
                     raise TimeoutError(f"{exe} {args} did not end within {timeout} s")
-                traces = re.findall(r'trace:msgbox:MSGBOX_OnInit L"(.*?)"(\.\.\.)?$',
-                                    Path(log_path).read_text(errors="replace"), re.M)
+                text = Path(log_path).read_text(errors="replace")
+                if "wine: Unhandled" in text:  # a crash: Wine would now wait for its debugger
+                    proc.kill()
+                    raise AssertionError(f"{exe} {args} crashed:\n{text}")
+                traces = re.findall(r'trace:msgbox:MSGBOX_OnInit L"(.*?)"(\.\.\.)?$', text, re.M)
                 if len(traces) > seen:
                     literal, cut = traces[seen]
                     box = Box(unescape_wine_string(literal), bool(cut))
