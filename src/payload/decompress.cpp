@@ -212,39 +212,58 @@ constexpr u32 kLookahead = 16;
 
 enum class Step { kParsed, kFailed, kCareful };
 
-// A parsed token. Most are "copy length bytes from `from`": back copies
-// from earlier output, short literal runs and byte runs from the token's own
-// bytes. Longer literal runs are copied from the stream at their bit position
-// and longer byte runs are filled.
+// A parsed token. Nearly all are "copy length bytes from `from`": back
+// copies from earlier output, and literal runs and byte runs of up to 32
+// bytes from the token's own bytes, so that running a token seldom depends
+// on its kind. Longer literal runs are copied from the stream at their bit
+// position and longer byte runs are filled.
 enum class Kind : u8 { kCopy, kLiterals, kFill };
 
 struct Token {
   const u8* from;
   u64 length;
   u64 position;  // kLiterals: bit position in the stream
-  u8 bytes[16];  // short literals (up to 7), or a byte run's byte (kFill: bytes[0])
+  u8 bytes[32];  // short literals or a byte run's pattern (kFill: bytes[0])
   Kind kind;
 };
 
-// A number in the fast path. The buffer is reloaded (without checks) only
-// when the buffered bits may not hold the whole number; prefixes reaching
-// past the buffered bits go to the careful path.
+constexpr u64 kShortLiterals = 16;
+constexpr u64 kShortRun = 32;
+
+// A number in the fast path, without checks on the input (the margin covers
+// it). The buffer holds at least 46 bits on entry; only numbers of more than
+// about 20 bits need a reload. Prefixes reaching past the buffered bits go
+// to the careful path.
 KOVA_DECODE_INLINE bool FastNumber(BitState& s, u32 base, u32 step, u64* value) {
   u32 ones = LeadingOnes(s.bits);
   u32 width = NumberWidth(base, step, ones);
-  if (ones + 1 + width > s.count) {
-    RefillFast(s);
-    ones = LeadingOnes(s.bits);
+  if (ones + 1 + width > s.count) [[unlikely]] {
     if (ones >= s.count) return false;
-    width = NumberWidth(base, step, ones);
     Consume(s, ones + 1);
-    if (s.count < width) RefillFast(s);
+    RefillFast(s);
   } else {
     Consume(s, ones + 1);
   }
   *value = s.bits & ((u64{1} << width) - 1);
   Consume(s, width);
   return true;
+}
+
+// 8 bytes of the stream from bit position on: two loads, whatever the shift
+// ((x << 1) << (63 - shift) is x << (64 - shift), and 0 when aligned).
+KOVA_DECODE_INLINE u64 StreamWord(const u8* start, u64 position) {
+  const u8* from = start + (position >> 3);
+  u32 shift = static_cast<u32>(position & 7);
+  return (Load64(from) >> shift) | ((Load64(from + 8) << 1) << (63 - shift));
+}
+
+// Places the reader at bit position; needs 8 readable bytes there.
+KOVA_DECODE_INLINE void SeekFast(const Frame& f, BitState& s, u64 position) {
+  s.next = f.start + (position >> 3);
+  u32 shift = static_cast<u32>(position & 7);
+  s.bits = Load64(s.next) >> shift;
+  s.count = 56 - shift;
+  s.next += 7;
 }
 
 // Parses one token while kInputMargin bytes of input remain and checks it
@@ -260,17 +279,18 @@ KOVA_DECODE_INLINE Step ParseToken(const Frame& f, BitState& s, u8*& op, Token& 
     if (!FastNumber(s, 2, 2, &value)) return Step::kCareful;
     u64 n = value + 1;
     if (n > room) return Step::kFailed;
-    RefillFast(s);
+    u64 position = static_cast<u64>(s.next - f.start) * 8 - s.count;
     t.length = n;
-    if (n <= 7) {
-      Store64(t.bytes, s.bits);
+    if (n <= kShortLiterals) {
+      // Inside the margin, so the bytes are there; reads 24 bytes from here.
+      Store64(t.bytes, StreamWord(f.start, position));
+      Store64(t.bytes + 8, StreamWord(f.start, position + 64));
       t.from = t.bytes;
       t.kind = Kind::kCopy;
-      Consume(s, static_cast<u32>(8 * n));
+      SeekFast(f, s, position + 8 * n);
     } else {
-      u64 remaining = static_cast<u64>(f.end - s.next) * 8 + s.count;
+      u64 remaining = static_cast<u64>(f.end - f.start) * 8 - position;
       if (remaining < 8 * n) return Step::kFailed;
-      u64 position = static_cast<u64>(s.next - f.start) * 8 - s.count;
       t.position = position;
       t.kind = Kind::kLiterals;
       position += 8 * n;
@@ -291,10 +311,9 @@ KOVA_DECODE_INLINE Step ParseToken(const Frame& f, BitState& s, u8*& op, Token& 
     u64 count = value + 3;
     if (count > room) return Step::kFailed;
     t.length = count;
-    if (count <= 16) {
+    if (count <= kShortRun) {
       u64 pattern = 0x0101010101010101ull * byte;
-      Store64(t.bytes, pattern);
-      Store64(t.bytes + 8, pattern);
+      for (int i = 0; i < 32; i += 8) Store64(t.bytes + i, pattern);
       t.from = t.bytes;
       t.kind = Kind::kCopy;
     } else {
@@ -306,6 +325,7 @@ KOVA_DECODE_INLINE Step ParseToken(const Frame& f, BitState& s, u8*& op, Token& 
   }
   if (!FastNumber(s, 2, 1, &value)) return Step::kCareful;
   u64 length = value + 4;
+  RefillFast(s);
   if (!FastNumber(s, 12, 2, &value)) return Step::kCareful;
   u64 distance = value + 4;
   // Source and destination never overlap: length <= distance <= written.
@@ -324,10 +344,11 @@ KOVA_DECODE_INLINE Step ParseToken(const Frame& f, BitState& s, u8*& op, Token& 
 KOVA_DECODE_INLINE void RunToken(const Frame& f, const Token& t, u8*& op) {
   u64 length = t.length;
   bool wide = op + length <= f.wideEnd;
-  if (t.kind == Kind::kCopy) {
-    if (wide) {
+  if (t.kind == Kind::kCopy) [[likely]] {
+    if (wide) [[likely]] {
       Copy16(op, t.from);
-      for (u64 i = 16; i < length; i += 16) Copy16(op + i, t.from + i);
+      Copy16(op + 16, t.from + 16);
+      for (u64 i = 32; i < length; i += 16) Copy16(op + i, t.from + i);
     } else {
       std::memcpy(op, t.from, length);
     }
@@ -335,9 +356,7 @@ KOVA_DECODE_INLINE void RunToken(const Frame& f, const Token& t, u8*& op) {
     const u8* from = f.start + (t.position >> 3);
     u32 shift = static_cast<u32>(t.position & 7);
     if (wide && length <= 64 && from + length + 16 <= f.end) {
-      // (x << 1) << (63 - shift) is x << (64 - shift), and 0 when aligned.
-      for (u64 i = 0; i < length; i += 8)
-        Store64(op + i, (Load64(from + i) >> shift) | ((Load64(from + i + 8) << 1) << (63 - shift)));
+      for (u64 i = 0; i < length; i += 8) Store64(op + i, StreamWord(f.start, t.position + 8 * i));
     } else {
       CopyUnaligned(op, from, shift, length);
     }
