@@ -35,7 +35,7 @@ class GreedyParser {
   GreedyParser(const u8* data, u32 size) : data_(data), size_(size) {
     u32 hashBits = std::clamp(static_cast<u32>(std::bit_width(size)), 10u, 20u);
     hashShift_ = 32 - hashBits;
-    table_.assign(std::size_t{1} << hashBits, 0);
+    table_.assign(std::size_t{2} << hashBits, 0);
   }
 
   void Run(TokenWriter& out) {
@@ -57,10 +57,12 @@ class GreedyParser {
         }
       }
 
-      u32& slot = table_[Hash(position)];
-      u32 candidate = slot;
-      slot = position + 1;
-      if (candidate != 0 && best.length < size_ - position) {
+      u32* bucket = &table_[2 * std::size_t{Hash(position)}];
+      u32 candidates[2] = {bucket[0], bucket[1]};
+      bucket[1] = bucket[0];
+      bucket[0] = position + 1;
+      for (u32 candidate : candidates) {
+        if (candidate == 0 || best.length >= size_ - position) break;
         u32 from = candidate - 1;
         u32 length = CommonLength(data_ + from, here, size_ - position);
         Match copy;
@@ -98,15 +100,21 @@ class GreedyParser {
     constexpr u32 kEdge = 8;
     u32 stop = std::min(next, end);
     u32 headEnd = std::min(stop, first + kEdge);
-    for (u32 p = first; p < headEnd; ++p) table_[Hash(p)] = p + 1;
-    for (u32 p = std::max(headEnd, stop >= kEdge ? stop - kEdge : 0); p < stop; ++p)
-      table_[Hash(p)] = p + 1;
+    for (u32 p = first; p < headEnd; ++p) Insert(p);
+    for (u32 p = std::max(headEnd, stop >= kEdge ? stop - kEdge : 0); p < stop; ++p) Insert(p);
+  }
+
+  void Insert(u32 position) {
+    u32* bucket = &table_[2 * std::size_t{Hash(position)}];
+    bucket[1] = bucket[0];
+    bucket[0] = position + 1;
   }
 
   const u8* data_;
   u32 size_;
   u32 hashShift_;
-  std::vector<u32> table_;  // position + 1 of the newest position per hash, 0: none
+  // Per hash the newest two positions (+ 1; 0: none), newest first.
+  std::vector<u32> table_;
 };
 
 }  // namespace
