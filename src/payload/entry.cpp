@@ -3,6 +3,7 @@
 
 #include "install/file.h"
 #include "install/folders.h"
+#include "install/install_variables.h"
 #include "install/system_paths.h"
 #include "payload/archive_open.h"
 #include "payload/command_line.h"
@@ -60,7 +61,14 @@ void OpenOwnArchive(InstallerRun& run, const core::String& installerPath) {
 void ApplyScript(InstallScript& script, bool productNameGiven) {
   install::InstallFolders& folders = install::Folders();
   if (!productNameGiven) folders.productName = script.productName;
-  folders.publisher = script.publisher;
+  install::DirectoryTexts texts;
+  texts.publisher = script.publisher.CStr();
+  texts.sharedDir = script.sharedDir.CStr();
+  texts.productStartMenu = script.productStartMenu.CStr();
+  texts.defaultDir = script.defaultDirText.CStr();
+  install::ApplyDirectoryDefaults(texts, (script.productFlags & kFlagUninstallSupport) != 0);
+  folders.uninstallSubdir = script.uninstallSubdir;
+  if (script.displayName.IsEmpty()) script.displayName = folders.productName;
 
   ui::SetupWindowStyle& style = ui::WindowStyle();
   if (script.productFlags & kFlagCustomColors) {
