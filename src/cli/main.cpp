@@ -6,6 +6,7 @@
 
 #include "cli/commands.h"
 #include "cli/reg_command.h"
+#include "cli/run_command.h"
 
 namespace {
 
@@ -46,6 +47,7 @@ int main(int argc, char** argv) {
   if (command == "inspect") return kova::cli::RunInspect(argc - 2, argv + 2);
   if (command == "extract") return kova::cli::RunExtract(argc - 2, argv + 2);
   if (command == "reg") return kova::cli::RunReg(argc - 2, argv + 2);
+  if (command == "run") return kova::cli::RunInstaller(argc - 2, argv + 2);
   std::fprintf(stderr, "kova: unknown command '%s'\n\n%s", argv[1], kUsage);
   return 2;
 }

@@ -27,7 +27,10 @@ constexpr const char* kUsageFormat =
     "/d:\"dir\"\tOverride installation directory\n/n:\"name\"\tOverride product name\n"
     "/u:\"name\"\tUninstall product by name";
 
+bool gEndedByFatalError = false;
+
 [[noreturn]] void ShowFatal(const core::String& text) {
+  gEndedByFatalError = true;
   platform::ShowMessageBox(DialogOwner(), text.CStr(), "FATAL ERROR",
                            platform::kBoxIconHand | platform::kBoxTaskModal);
   ExitInstaller();
@@ -114,6 +117,8 @@ void ExitInstaller() {
 }
 
 bool PumpMessages() { return platform::PumpMessages(); }
+
+bool EndedByFatalError() { return gEndedByFatalError; }
 
 void InstallFailureHandlers() {
   core::SetFailureHandlers(OnInternalError, OnOutOfMemory);

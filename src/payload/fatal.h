@@ -61,6 +61,10 @@ bool PumpMessages();
 core::String CorruptArchiveText(i32 code);
 core::String UsageText(const char* text);
 
+// Whether the process is ending through a fatal error box (for hosts that
+// run the engine and report how it ended).
+bool EndedByFatalError();
+
 // Routes the core library's internal errors and allocation failures to the
 // fatal box. The entry routine calls this first.
 void InstallFailureHandlers();
