@@ -13,6 +13,7 @@ struct InstallFolders {
   core::String productName;       // /n: or /u:, else the install script's product name
   core::String publisher;         // Publisher
   core::String productStartMenu;  // ProductStartMenu: the product's Start-menu folder
+  core::String uninstallSubdir;   // UninstallSubdir: the uninstall folder below InstallDir (empty: InstallDir itself)
   core::String defaultDir;        // the default installation directory, expanded
 };
 
