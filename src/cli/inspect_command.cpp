@@ -21,7 +21,7 @@ namespace {
 using builder::InstallerContents;
 
 constexpr const char* kInspectUsage =
-    "Usage: kova inspect SETUP.exe [--json] [--save-script PATH]\n"
+    "Usage: kova inspect SETUP.exe [--json] [--save-script PATH] [--save-uninstaller PATH]\n"
     "\n"
     "Shows an installer's archive header, every install-script item, the languages and\n"
     "messages, and the files, and verifies every checksum exactly as the installer does.\n"
@@ -30,6 +30,8 @@ constexpr const char* kInspectUsage =
     "  --json               print the same as one JSON object\n"
     "  --save-script PATH   also write the decompressed install script to PATH (as far as\n"
     "                       the script block could be decompressed)\n"
+    "  --save-uninstaller PATH  also write the uninstaller image the installer makes of\n"
+    "                       itself (the program without its archive section)\n"
     "  -h, --help           show this text\n"
     "\n"
     "Exit status: 0 when the installer is sound, 1 when it is damaged (the error code the\n"
@@ -369,7 +371,7 @@ void PrintJson(const InstallerContents& c) {
 }  // namespace
 
 int RunInspect(int argc, char** argv) {
-  std::string path, scriptOut;
+  std::string path, scriptOut, uninstallerOut;
   bool json = false;
   for (int i = 0; i < argc; ++i) {
     std::string_view arg = argv[i];
@@ -384,6 +386,12 @@ int RunInspect(int argc, char** argv) {
         return 2;
       }
       scriptOut = argv[++i];
+    } else if (arg == "--save-uninstaller") {
+      if (i + 1 >= argc) {
+        std::fprintf(stderr, "kova inspect: --save-uninstaller needs a path\n");
+        return 2;
+      }
+      uninstallerOut = argv[++i];
     } else if (!arg.empty() && arg[0] == '-') {
       std::fprintf(stderr, "kova inspect: unknown option '%s'\n\n%s", argv[i], kInspectUsage);
       return 2;
@@ -410,6 +418,16 @@ int RunInspect(int argc, char** argv) {
       std::fprintf(stderr, "kova inspect: %s: the install script could not be decompressed; nothing saved\n",
                    path.c_str());
     } else if (!builder::WriteFilesAtomically({{scriptOut, std::vector<u8>(script.Data(), script.Data() + script.Size()), {}}},
+                                              error)) {
+      std::fprintf(stderr, "kova inspect: %s\n", error.c_str());
+      return 1;
+    }
+  }
+  if (!uninstallerOut.empty()) {
+    const core::ByteBuffer& image = contents.uninstallerImage;
+    if (image.IsEmpty()) {
+      std::fprintf(stderr, "kova inspect: %s: no uninstaller image could be built; nothing saved\n", path.c_str());
+    } else if (!builder::WriteFilesAtomically({{uninstallerOut, std::vector<u8>(image.Data(), image.Data() + image.Size()), {}}},
                                               error)) {
       std::fprintf(stderr, "kova inspect: %s\n", error.c_str());
       return 1;
