@@ -9,24 +9,6 @@
 
 namespace kova::builder {
 
-u32 CommonLength(const u8* a, const u8* b, u32 limit) {
-  u32 n = 0;
-  while (n + 8 <= limit) {
-    u64 x, y;
-    std::memcpy(&x, a + n, 8);
-    std::memcpy(&y, b + n, 8);
-    if (u64 diff = x ^ y) {
-      if constexpr (std::endian::native == std::endian::little)
-        return n + static_cast<u32>(std::countr_zero(diff)) / 8;
-      else
-        return n + static_cast<u32>(std::countl_zero(diff)) / 8;
-    }
-    n += 8;
-  }
-  while (n < limit && a[n] == b[n]) ++n;
-  return n;
-}
-
 bool UsableCopy(const u8* data, u32 position, u32 distance, u32 length, Match* copy) {
   if (length < kMinCopyLength) return false;
   if (distance >= kMinCopyDistance && length <= distance) {

@@ -12,6 +12,8 @@
 // descent finds, for each length, the nearest earlier position reaching it.
 #pragma once
 
+#include <bit>
+#include <cstring>
 #include <vector>
 
 #include "core/types.h"
@@ -29,7 +31,23 @@ inline u32 Load32(const u8* p) {
 }
 
 // Bytes equal at a and b, up to limit (the regions may overlap).
-u32 CommonLength(const u8* a, const u8* b, u32 limit);
+inline u32 CommonLength(const u8* a, const u8* b, u32 limit) {
+  u32 n = 0;
+  while (n + 8 <= limit) {
+    u64 x, y;
+    std::memcpy(&x, a + n, 8);
+    std::memcpy(&y, b + n, 8);
+    if (u64 diff = x ^ y) {
+      if constexpr (std::endian::native == std::endian::little)
+        return n + static_cast<u32>(std::countr_zero(diff)) / 8;
+      else
+        return n + static_cast<u32>(std::countl_zero(diff)) / 8;
+    }
+    n += 8;
+  }
+  while (n < limit && a[n] == b[n]) ++n;
+  return n;
+}
 
 // A repeat of length bytes at distance back from position (length may exceed
 // distance) turned into a copy the format allows. False when none of at least
