@@ -25,9 +25,10 @@ inline constexpr std::size_t kBlockHeaderSize = 8;
 // its header, its magic is wrong or the declared size is negative.
 i64 BlockOutputSize(const u8* block, std::size_t blockSize);
 
-// Decodes a whole block (header included) into out[0, outSize). outSize must
-// equal the declared output size. Never reads outside the block nor writes
-// outside out[0, outSize); on failure out holds unspecified bytes.
+// Decodes a whole block (header included) into out[0, outSize), which must
+// not overlap the block. outSize must equal the declared output size. Never
+// reads outside the block nor writes outside out[0, outSize); on failure out
+// holds unspecified bytes.
 bool DecompressInto(const u8* block, std::size_t blockSize, u8* out, std::size_t outSize);
 
 // Replaces the compressed block in buffer by its decompressed bytes. The
