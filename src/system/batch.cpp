@@ -136,8 +136,8 @@ void RunBatch(const char* directory, const char* batchText, bool hidden) {
   // for the SET lines. On POSIX the interpreter is started only when it is
   // an executable host program; the batch file itself never is one (files
   // the sandbox writes carry no execute permission).
-  core::String commandLine = core::Formatted("%s /e:4096 /c \"%s\"", install::GetSystemPaths().commandInterpreter.CStr(),
-                                             batchPath.CStr());
+  core::String commandLine = core::Formatted(
+      "%s /e:4096 /c \"%s\"", install::GetSystemPaths().commandInterpreter.CStr(), batchPath.CStr());
   u32 options = install::kRunWait | install::kRunPumpMessages | (hidden ? install::kRunHidden : 0u);
   install::RunProcess(commandLine.CStr(), options, directory);
   install::DeleteFile(batchPath.CStr());

@@ -14,8 +14,9 @@ namespace kova::system {
 namespace {
 
 core::String CannotModifyText(const char* autoexecPath, const char* installDir, bool add) {
-  return core::Formatted("Unable to modify %s.  You will need to manually %s %s %s the PATH environment variable.\r\n\r\n",
-                         autoexecPath, add ? "add" : "remove", installDir, add ? "to" : "from");
+  return core::Formatted(
+      "Unable to modify %s.  You will need to manually %s %s %s the PATH environment variable.\r\n\r\n",
+      autoexecPath, add ? "add" : "remove", installDir, add ? "to" : "from");
 }
 
 bool IsLineStart(const core::String& text, i32 position) {
@@ -26,8 +27,8 @@ bool IsLineEnd(const core::String& text, i32 position) {
   return position == text.Length() || text[position] == '\n' || text[position] == '\r';
 }
 
-// The first occurrence of line that is a whole line of the text: it starts a
-// line and, unless wholeToEnd is false, ends one too. A match inside another
+// The first occurrence of line that stands as a line of the text: it starts a
+// line and, with mustEndLine, ends one too. A match inside another
 // line ("SET PATH=...", or the prefix of a longer directory such as C:\ACME
 // in C:\ACME2) is not ours to remove.
 i32 FindWholeLine(const core::String& text, const char* line, i32 lineLength, bool mustEndLine) {

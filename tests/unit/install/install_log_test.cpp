@@ -95,7 +95,8 @@ class InstallLogTest : public test::FileSystemTest {
     core::Array<core::Array<core::String>> table;
     for (i32 n = 0; n < 44; ++n) {
       core::Array<core::String> entry;
-      entry.Append(n == 40 ? kLogQuestion : n == 41 ? kLogCaption : n == 42 ? kErrorsText : n == 43 ? kErrorsCaption : "");
+      const char* text = n == 40 ? kLogQuestion : n == 41 ? kLogCaption : n == 42 ? kErrorsText : "";
+      entry.Append(n == 43 ? kErrorsCaption : text);
       table.Append(entry);
     }
     payload::SetMessageTable(static_cast<core::Array<core::String>&&>(languages),

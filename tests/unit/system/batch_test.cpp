@@ -129,7 +129,8 @@ TEST(NormalizeLineBreaks, EveryBreakBecomesCrLf) {
       {"a\r\n\rb", "a\r\n\r\nb"},  {"a\n\r\nb", "a\r\n\r\nb"},  {"\r", "\r\n"},
       {"end\n", "end\r\n"},        {"no break", "no break"},    {"", ""},
   };
-  for (const Case& c : cases) EXPECT_EQ(Text(NormalizeLineBreaks(c.text)), c.expected) << testing::PrintToString(c.text);
+  for (const Case& c : cases)
+    EXPECT_EQ(Text(NormalizeLineBreaks(c.text)), c.expected) << testing::PrintToString(c.text);
   EXPECT_EQ(Text(NormalizeLineBreaks(nullptr)), "");
 }
 
