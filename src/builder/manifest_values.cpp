@@ -14,8 +14,9 @@ namespace kova::builder::manifest {
 
 Fields::Fields(const toml::table& table, std::string context, std::initializer_list<const char*> keys)
     : table_(table), context_(std::move(context)) {
-  for (auto&& [key, node] : table) {
-    (void)node;
+  for (auto&& entry : table) {
+    // A named reference: clang 14 cannot capture a structured binding.
+    const toml::key& key = entry.first;
     bool known = std::any_of(keys.begin(), keys.end(), [&](const char* k) { return key.str() == k; });
     if (known) continue;
     std::string list;

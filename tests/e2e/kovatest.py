@@ -101,7 +101,9 @@ class Wine:
 
     def __init__(self, display, prefix=None):
         self.display = display
-        self.prefix = Path(prefix or BUILD / "wine-prefix")
+        # A prefix of its own: the unit tests' prefix has a server started
+        # without a display, whose desktop process would have no X driver.
+        self.prefix = Path(prefix or BUILD / "wine-prefix-e2e")
         self.env = dict(os.environ)
         self.env.update({
             "WINEPREFIX": str(self.prefix),
@@ -113,6 +115,8 @@ class Wine:
 
     def start(self):
         self.prefix.parent.mkdir(parents=True, exist_ok=True)
+        # A server left by an earlier run would keep that run's display.
+        subprocess.run([WINESERVER, "-k"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         if not (self.prefix / "system.reg").exists():
             with open(str(self.prefix) + ".log", "w") as log:
                 subprocess.run([WINE, "wineboot", "-i"], env=self.env, stdout=log, stderr=log, timeout=300)
