@@ -1,10 +1,11 @@
 // Compressed block writer: the block header, and the fast (greedy) level.
 // The best level lives in optimal_parser.cpp.
 //
-// The greedy parser looks at each position once: a byte run of the byte
-// there, and the newest earlier position with the same four bytes (a hash
-// table without chains, so the reach is the whole input). It takes whichever
-// saves more bits than the literal bytes would cost, or moves on, faster and
+// The greedy parser looks at a byte run of the byte at each position and at
+// the newest two earlier positions with the same four bytes (a hash table
+// without chains, so the reach is the whole input). It takes whichever
+// saves the most bits over literal bytes, unless the next position saves a
+// byte's worth more (one step of lazy matching), or moves on, faster and
 // faster the longer no repeat turns up, so incompressible data passes quickly.
 #include "builder/encoder.h"
 
@@ -43,55 +44,68 @@ class GreedyParser {
     u32 literalStart = 0;
     // Positions with four bytes left; the rest can only be literals.
     u32 end = size_ >= kMinCopyLength ? size_ - kMinCopyLength + 1 : 0;
+    Choice best = end > 0 ? Best(0) : Choice{};
     while (position < end) {
-      const u8* here = data_ + position;
-      i64 bestGain = kMinGain;
-      Match best{0, 0};  // distance 0: byte run
-
-      if (here[0] == here[1] && here[1] == here[2]) {
-        u32 run = 1 + CommonLength(here + 1, here, size_ - position - 1);
-        i64 gain = 8 * i64{run} - ByteRunCost(run);
-        if (gain > bestGain) {
-          bestGain = gain;
-          best = {run, 0};
-        }
-      }
-
-      u32* bucket = &table_[2 * std::size_t{Hash(position)}];
-      u32 candidates[2] = {bucket[0], bucket[1]};
-      bucket[1] = bucket[0];
-      bucket[0] = position + 1;
-      for (u32 candidate : candidates) {
-        if (candidate == 0 || best.length >= size_ - position) break;
-        u32 from = candidate - 1;
-        u32 length = CommonLength(data_ + from, here, size_ - position);
-        Match copy;
-        if (length >= kMinCopyLength && UsableCopy(data_, position, position - from, length, &copy)) {
-          i64 gain = 8 * i64{copy.length} - CopyCost(copy.length, copy.distance);
-          if (gain > bestGain) {
-            bestGain = gain;
-            best = copy;
-          }
-        }
-      }
-
-      if (best.length == 0) {
+      if (best.token.length == 0) {
         position += 1 + ((position - literalStart) >> kSkipLog);
+        if (position < end) best = Best(position);
+        continue;
+      }
+      // One step of lazy matching: a token one byte later that saves at
+      // least a literal byte more is worth that byte.
+      Choice later = position + 1 < end ? Best(position + 1) : Choice{};
+      if (later.gain >= best.gain + 8) {
+        ++position;
+        best = later;
         continue;
       }
       out.Literals(data_ + literalStart, position - literalStart);
-      if (best.distance == 0)
-        out.ByteRun(here[0], best.length);
+      if (best.token.distance == 0)
+        out.ByteRun(data_[position], best.token.length);
       else
-        out.Copy(best.length, best.distance);
-      u32 next = position + best.length;
-      InsertCovered(position + 1, next, end);
+        out.Copy(best.token.length, best.token.distance);
+      u32 next = position + best.token.length;
+      InsertCovered(position + 2, next, end);
       position = literalStart = next;
+      if (position < end) best = Best(position);
     }
     out.Literals(data_ + literalStart, size_ - literalStart);
   }
 
  private:
+  struct Choice {
+    Match token{0, 0};  // length 0: none; distance 0: byte run
+    i64 gain = kMinGain;
+  };
+
+  // The token at position saving the most bits (more than kMinGain), from a
+  // byte run and the two newest positions with the same hash; enters
+  // position (which has four bytes left) into the table.
+  Choice Best(u32 position) {
+    const u8* here = data_ + position;
+    Choice best;
+    if (here[0] == here[1] && here[1] == here[2]) {
+      u32 run = 1 + CommonLength(here + 1, here, size_ - position - 1);
+      i64 gain = 8 * i64{run} - ByteRunCost(run);
+      if (gain > best.gain) best = {{run, 0}, gain};
+    }
+    u32* bucket = &table_[2 * std::size_t{Hash(position)}];
+    u32 candidates[2] = {bucket[0], bucket[1]};
+    bucket[1] = bucket[0];
+    bucket[0] = position + 1;
+    for (u32 candidate : candidates) {
+      if (candidate == 0 || best.token.length >= size_ - position) break;
+      u32 from = candidate - 1;
+      u32 length = CommonLength(data_ + from, here, size_ - position);
+      Match copy;
+      if (length >= kMinCopyLength && UsableCopy(data_, position, position - from, length, &copy)) {
+        i64 gain = 8 * i64{copy.length} - CopyCost(copy.length, copy.distance);
+        if (gain > best.gain) best = {copy, gain};
+      }
+    }
+    return best;
+  }
+
   u32 Hash(u32 position) const { return (Load32(data_ + position) * 2654435761u) >> hashShift_; }
 
   // Positions inside a token are entered too, so that later repeats of them
