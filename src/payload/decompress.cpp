@@ -1,18 +1,21 @@
 // The fast decoder of compressed blocks; format in decompress.h.
 //
-// The bit stream is read through a 64-bit buffer refilled eight bytes at a
-// time while eight bytes of input remain, then byte by byte, so every read is
-// a shift and a mask instead of a loop over bits. Its results equal those of
-// the plain BitReader: the only places where that reader behaves specially at
-// the end of the stream (ReadBit returning 0 without moving, a number with
-// fewer than two bits left) always end in a failed read, so here any read
-// past the end simply fails.
+// The bit stream is read through a 64-bit buffer reloaded eight bytes at a
+// time, so every read is a shift and a mask instead of a loop over bits. Its
+// results equal those of the plain BitReader: the only places where that
+// reader behaves specially at the end of the stream (ReadBit returning 0
+// without moving, a number with fewer than two bits left) always end in a
+// failed read, so here any read past the end simply fails.
 //
-// Copies are wide (8 or 16 bytes at a time, possibly writing a little past
-// the token) only while the output has room for the overrun; the last bytes
-// of the output are written exactly. All lengths are checked against the
-// remaining output before anything is written, in 64-bit arithmetic, so a
-// damaged number can neither wrap around nor run past the buffer.
+// Two paths, as in LZ4's decoder. While kInputMargin bytes of input remain,
+// the fast path reloads without checks and parses tokens kLookahead ahead of
+// writing them, prefetching the sources of back copies; copies are written
+// 16 or 32 bytes at a time while the output has room for the overrun. Near
+// the end of the input, and for numbers too long for the buffered bits, the
+// careful path decodes one token with every read checked. All lengths are
+// checked against the remaining output before anything is written, in 64-bit
+// arithmetic, so a damaged number can neither wrap around nor run past the
+// buffer.
 #include "payload/decompress.h"
 
 #include <cstring>
@@ -201,8 +204,9 @@ __attribute__((noinline)) bool CarefulToken(const Frame& f, Cursor& c) {
   return true;
 }
 
-// Input bytes that must remain for the fast path: parsing one token reads
-// at most about 20 bytes past its start, and each reload looks 8 bytes ahead.
+// Input bytes that must remain for the fast path: parsing one token (a short
+// literal run's bytes included) reads at most 32 bytes past the reader's
+// next byte.
 constexpr std::ptrdiff_t kInputMargin = 48;
 
 // The fast path parses this many tokens ahead of the copying and prefetches
@@ -373,6 +377,14 @@ bool DecodeStream(const u8* stream, std::size_t streamSize, u8* out, std::size_t
   Frame f{stream, stream + streamSize, out, out + outSize,
           outCapacity >= kWideMargin ? out + (outCapacity - kWideMargin) : out};
   BitState s{stream, 0, 0};
+#if defined(KOVA_COMPACT_DECODER)
+  // The stub's build: every token through the careful path. A few times
+  // slower, some 6 KiB smaller in every installer.
+  Cursor compact{s, out};
+  while (compact.op < f.outEnd)
+    if (!CarefulToken(f, compact)) return false;
+  return true;
+#endif
   u8* op = out;         // where the next token runs
   u8* parsedOp = out;   // where the output ends once the parsed tokens have run
   Token queue[kLookahead] = {};
