@@ -10,6 +10,7 @@
 #include "payload/fatal.h"
 #include "payload/file_source.h"
 #include "payload/install_script.h"
+#include "payload/installer_run.h"
 #include "payload/messages.h"
 #include "payload/product_flags.h"
 #include "payload/script_reader.h"
@@ -24,16 +25,6 @@ constexpr const char* kGuardText =
     "This program performs installations and uninstallations.\r\nThere is no installation archive "
     "present.\r\nNo Uninstallation parameters were specified.\r\n\r\nYou should not delete this "
     "program or execute it directly.";
-
-// What the entry routine owns for the whole run: the open program file, the
-// decompressed install script with the values read from it, and the
-// uninstaller image. Nothing of it is freed before the process ends.
-struct InstallerRun {
-  install::File file;
-  OpenedArchive archive;
-  InstallScript script;
-  core::ByteBuffer uninstallerImage;
-};
 
 InstallerRun& Run() {
   static InstallerRun run;
@@ -131,7 +122,7 @@ void RunStub(void* instance, const char* commandLineText) {
   FileSource source(run.file);
   if (i32 code = BuildUninstaller(source, run.archive, run.script, run.uninstallerImage)) CorruptArchive(code);
 
-  ExitInstaller();
+  RunInstallation(run);
 }
 
 }  // namespace kova::payload
