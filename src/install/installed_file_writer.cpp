@@ -1,0 +1,59 @@
+// Writing installed files; see installed_file_writer.h.
+#include "install/installed_file_writer.h"
+
+#include <cstring>
+
+#include "install/file.h"
+#include "install/file_operations.h"
+#include "payload/install_script.h"
+#include "payload/messages.h"
+
+namespace kova::install {
+namespace {
+
+constexpr int kWriteAttempts = 3;
+constexpr i32 kVerifyBlock = 4096;
+
+bool WriteOnce(const char* target, const u8* data, i32 size) {
+  File file;
+  if (file.Open(target, kModeCreate) != kOpenOk) return false;
+  bool written = file.Write(data, size);
+  return file.Close() && written;
+}
+
+}  // namespace
+
+bool FileHoldsData(const char* path, const u8* data, i32 size) {
+  File file;
+  if (file.Open(path, kModeRead) != kOpenOk || file.Size() != size) return false;
+  u8 block[kVerifyBlock];
+  for (i32 at = 0; at < size; at += kVerifyBlock) {
+    i32 n = size - at < kVerifyBlock ? size - at : kVerifyBlock;
+    if (!file.Read(block, n) || std::memcmp(block, data + at, static_cast<std::size_t>(n)) != 0) return false;
+  }
+  return true;
+}
+
+WriteResult WriteInstalledFile(const char* target, const u8* data, i32 size, const FileStamp& stamp, u32 options,
+                               core::String& errorText) {
+  if (size < 0) return WriteResult::kNegativeSize;
+  bool written = false;
+  for (int attempt = 0; attempt < kWriteAttempts && !written; ++attempt) {
+    if (WriteOnce(target, data, size)) {
+      written = !(options & payload::kFlagVerifyFiles) || FileHoldsData(target, data, size);
+    } else if (attempt == 0 && (options & payload::kFlagClearReadOnly)) {
+      SetReadOnly(target, false);
+    }
+  }
+  if (!written) {
+    errorText.AppendFormat("%s %s\r\n", payload::GetMessage(31).CStr(), target);
+    return WriteResult::kFailed;
+  }
+  if (stamp.IsSet()) {
+    File file;
+    if (file.Open(target, kModeUpdate) == kOpenOk) file.SetLastWriteStamp(stamp);
+  }
+  return WriteResult::kWritten;
+}
+
+}  // namespace kova::install

@@ -1,0 +1,29 @@
+// Writing one installed file: created afresh, written in one piece, checked
+// by reading it back when the installation asks for it, given the stamp
+// from the archive. A file that cannot be written gets three attempts; the
+// read-only attribute of an existing file is cleared after the first
+// failure when the installation allows it.
+#pragma once
+
+#include "core/string.h"
+#include "install/file_stamp.h"
+
+namespace kova::install {
+
+enum class WriteResult {
+  kWritten,
+  kFailed,        // three attempts failed; the error text has its line
+  kNegativeSize,  // a size below 0 (CorruptArchive 5); nothing was touched
+};
+
+// options: the ProductFlags bits kFlagVerifyFiles (0x40000) and
+// kFlagClearReadOnly (0x80000) are read. On failure the error text gets
+// message 31, a space, the target and CR LF.
+WriteResult WriteInstalledFile(const char* target, const u8* data, i32 size, const FileStamp& stamp, u32 options,
+                               core::String& errorText);
+
+// Reads the file back in blocks of 4,096 bytes: true when it holds exactly
+// the data.
+bool FileHoldsData(const char* path, const u8* data, i32 size);
+
+}  // namespace kova::install
