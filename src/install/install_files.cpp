@@ -6,6 +6,7 @@
 #include "install/file_record.h"
 #include "install/install_texts.h"
 #include "install/installed_file_writer.h"
+#include "install/path_text.h"
 #include "install/paths.h"
 #include "install/replacement_rules.h"
 #include "install/restart_replacement.h"
@@ -140,7 +141,8 @@ i32 InstallRecord(LoopState& state, const FileRecord& record) {
 
   if (installDirFile) {
     core::String directory = DirectoryOf(target.CStr());
-    if (!directory.EqualsNoCase(input.installDir.CStr())) {
+    // Equal without regard to case, and to a trailing backslash of InstallDir.
+    if (!PathsEqual(directory.CStr(), input.installDir.CStr())) {
       if (!CreateDirectoryPath(directory.CStr()))
         errorText.AppendFormat("%s %s\r\n", payload::GetMessage(25).CStr(), directory.CStr());
       if (recordOneByOne) system::AddUninstallEntry(directory.CStr(), system::kUninstallDirectory);
