@@ -121,8 +121,8 @@ u32 Color(const toml::node& node, const std::string& what) {
 install::FileStamp Stamp(const toml::node& node, const std::string& what) {
   install::FileStamp stamp;
   if (node.is_string() && node.as_string()->get() == "none") return stamp;
-  toml::date date;
-  toml::time time;
+  toml::date date{};
+  toml::time time{};  // a date alone means midnight
   if (const auto* dt = node.as_date_time()) {
     if (dt->get().offset)
       Fail(node.source(), what + ": stamps are local times; write the date and time without a time zone offset");
