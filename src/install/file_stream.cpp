@@ -115,6 +115,7 @@ i32 LoadFileStream(const FileStreamInput& input, core::ByteBuffer& stream) {
   stream = core::ByteBuffer();
   if (input.length < 0) return payload::kCorruptFileDataSize;
   if (input.bytesInProgramFile < 0) return payload::kCorruptArchiveEnd;
+  if (!input.programFile && input.bytesInProgramFile > 0 && input.length > 0) return payload::kCorruptVolumeRead;
   if (input.bytesInProgramFile >= input.length) {
     // The whole stream is here: read once, used in place.
     stream.Reserve(static_cast<std::size_t>(input.length));
