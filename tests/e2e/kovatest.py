@@ -194,3 +194,14 @@ def copy_stub(tmp_path, name="kovastub.exe", preset="win64"):
     target = Path(tmp_path) / name
     shutil.copyfile(stub_path(preset), target)
     return target
+
+
+def windows_helper(name):
+    """tests/e2e/helpers/NAME.c built for wine64 into build/e2e/NAME.exe
+    (again when the source is newer)."""
+    source = ROOT / "tests/e2e/helpers" / f"{name}.c"
+    exe = BUILD / "e2e" / f"{name}.exe"
+    if not exe.exists() or exe.stat().st_mtime < source.stat().st_mtime:
+        exe.parent.mkdir(parents=True, exist_ok=True)
+        subprocess.run(["x86_64-w64-mingw32-gcc", "-O2", "-Wall", "-o", str(exe), str(source)], check=True)
+    return exe
