@@ -340,7 +340,9 @@ bool File::SetLastWriteStamp(const FileStamp& stamp) {
   if (!handle_) return Fail("File not open");
   // A memory image written back later would set the time again.
   if (inMemory_ && dirty_ && !WriteImageBack()) return false;
-  platform::FlushFileData(handle_);
+  // Writes still in the system's cache must not move the time again later;
+  // SetLastWriteTime sees to that where the system needs it (Win32 flushes
+  // first; on POSIX every write has already set the time it is going to).
   core::DateTime local;
   local.year = stamp.year;
   local.month = stamp.month;

@@ -1,8 +1,11 @@
 // Message boxes on a terminal. The caption and text go to standard error; the
 // answer comes from the terminal when standard input is one, otherwise from
-// the next line of standard input. An empty line, end of input or an answer
-// that names no button of the box takes the box's default button, so scripted
-// runs never hang on a question nobody answers.
+// the next line of standard input. An empty line or an answer that names no
+// button of the box takes the box's default button. At the end of input
+// nobody is left to answer: a box with a Cancel button is cancelled (a
+// question that repeats until it is answered, such as the prompt for a
+// missing volume, would otherwise repeat for ever), any other takes its
+// default.
 #include <unistd.h>
 
 #include <cstdio>
@@ -79,6 +82,12 @@ int ShowMessageBox(WindowHandle, const char* text, const char* caption, u32 styl
     while (*p == ' ' || *p == '\t') ++p;
     for (int i = 0; i < count; ++i)
       if (LowerAscii(*p) == buttons[i].key) chosen = i;
+    // The rest of an overlong line is no further answer.
+    while (!std::strchr(line, '\n') && std::fgets(line, sizeof line, stdin)) {
+    }
+  } else {
+    for (int i = 0; i < count; ++i)
+      if (buttons[i].id == kIdCancel) chosen = i;
   }
   if (!isatty(STDIN_FILENO)) std::fprintf(stderr, "%s\n", buttons[chosen].label);
   return buttons[chosen].id;

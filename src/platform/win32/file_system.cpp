@@ -92,6 +92,9 @@ bool GetLastWriteTime(FileHandle file, core::DateTime* local) {
 }
 
 bool SetLastWriteTime(FileHandle file, const core::DateTime& local) {
+  // Data still in the cache would update the last-write time when it reaches
+  // the disk, after the time set here.
+  FlushFileBuffers(HandleOf(file));
   if (!FitsSystemTime(local)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return false;
