@@ -1,9 +1,10 @@
 """An independent reader and rewriter of installer archives for the tests.
 
 It parses a built installer (PE headers, the `.kova` section, the archive
-header, the scrambled and compressed install script), lets a test change the
-script's items or the header fields, and writes the installer back with every
-checksum made right again, so that exactly one chosen field is damaged. It is
+header, the scrambled and compressed install script, the file data stream and
+its file records), lets a test change the script's items, the header fields
+or the file records, and writes the installer back with every checksum made
+right again, so that exactly one chosen field is damaged. It is
 written from the format alone, apart from the engine's C++ code, so that a
 test built on it also checks that the two agree.
 """
@@ -211,6 +212,58 @@ def parse_script(data):
     return Script(items)
 
 
+@dataclass
+class FileRecord:
+    """One file record of the (decompressed) file data stream. The data's
+    length is not stored in the record but in the archive's size table."""
+    name: bytes
+    type: int
+    flags: int
+    data: bytes
+    checksum: int
+    stamp: tuple       # year, month, day, hour, minute, second
+    text1: bytes = b""
+    text2: bytes = b""  # stored only with flag bit 0x1 or 0x2
+    text3: bytes = b""
+
+    def encode(self):
+        out = self.name + b"\0" + struct.pack("<II", self.type, self.flags) + self.data
+        out += struct.pack("<I6i", self.checksum, *self.stamp) + self.text1 + b"\0"
+        if self.flags & 3:
+            out += self.text2 + b"\0"
+        return out + self.text3 + b"\0"
+
+
+def parse_records(stream, sizes):
+    records, pos = [], 0
+
+    def text():
+        nonlocal pos
+        end = stream.index(b"\0", pos)
+        value, pos = stream[pos:end], end + 1
+        return value
+
+    for size in sizes:
+        name = text()
+        kind, flags = struct.unpack_from("<II", stream, pos)
+        data = stream[pos + 8:pos + 8 + size]
+        pos += 8 + size
+        checksum, *stamp = struct.unpack_from("<I6i", stream, pos)
+        pos += 28
+        text1 = text()
+        text2 = text() if flags & 3 else b""
+        records.append(FileRecord(name, kind, flags, data, checksum, tuple(stamp), text1, text2, text()))
+    if pos != len(stream):
+        raise ValueError(f"{len(stream) - pos} bytes after the last record")
+    return records
+
+
+def encode_stream(records, compressed):
+    """The stream as stored, and its size table."""
+    stream = b"".join(r.encode() for r in records)
+    return (compress_literal(stream) if compressed and stream else stream), [len(r.data) for r in records]
+
+
 HEADER_FIELDS = ("magic", "version", "script_size", "script_key", "stub_checksum", "archive_end",
                  "file_count", "file_data_size", "file_data_checksum")
 
@@ -242,18 +295,35 @@ class Installer:
     def script(self):
         return parse_script(self.script_bytes)
 
-    def write(self, path, script_bytes=None, header=None, section_name=None, raw_script_block=None):
-        """Writes the installer with a new script and header changes; every
-        checksum not named in header is recomputed."""
+    def compressed(self):
+        """Whether the file data stream is compressed (option bit 0x20)."""
+        return bool(struct.unpack_from("<I", self.script_bytes)[0] & 0x20)
+
+    def records(self):
+        """The file records; the installer must hold the whole stream."""
+        if len(self.file_data) != self.header["file_data_size"]:
+            raise ValueError("the file data continues in volume files")
+        stream = decompress(self.file_data) if self.compressed() and self.file_data else self.file_data
+        return parse_records(stream, self.sizes)
+
+    def write(self, path, script_bytes=None, header=None, section_name=None, raw_script_block=None,
+              file_data=None, sizes=None):
+        """Writes the installer with a new script, file data stream (as
+        stored: compressed when the installer's stream is) or size table and
+        header changes; every checksum not named in header is recomputed."""
         script_bytes = self.script_bytes if script_bytes is None else script_bytes
+        sizes = self.sizes if sizes is None else sizes
         fields = dict(self.header)
+        if file_data is not None:
+            fields.update(file_data_size=len(file_data), file_data_checksum=checksum32(file_data))
+        file_data = self.file_data if file_data is None else file_data
         key = checksum32(script_bytes)
         block = raw_script_block if raw_script_block is not None else scramble(compress_literal(script_bytes), key)
-        fields.update(script_size=len(block), script_key=key)
-        fields["archive_end"] = 36 + 4 * len(self.sizes) + len(block) + len(self.file_data)
+        fields.update(script_size=len(block), script_key=key, file_count=len(sizes))
+        fields["archive_end"] = 36 + 4 * len(sizes) + len(block) + len(file_data)
         fields.update(header or {})
         body = struct.pack("<IiiIIiiiI", *(fields[f] for f in HEADER_FIELDS))
-        body += struct.pack(f"<{len(self.sizes)}i", *self.sizes) + block + self.file_data
+        body += struct.pack(f"<{len(sizes)}i", *sizes) + block + file_data
         size = -(-len(body) // self.alignment) * self.alignment
         body += b"\0" * (size - len(body))
         out = bytearray(self.data[:self.raw_ptr]) + body + self.data[self.raw_ptr + self.raw_size:]
