@@ -260,6 +260,8 @@ def read_log(side):
     if not path.exists():
         return None
     text = side.normalise(path.read_bytes().decode("latin-1"))
+    # d-M-yy h:ii:ssap, as 5-Dec-2026 6:02:33a
+    assert re.search(r"^Install date: \d{1,2}-[A-Z][a-z]{2}-\d{4} \d{1,2}:\d\d:\d\d[ap]\r$", text, re.M), text
     return re.sub(r"^Install date: [^\r\n]*", "Install date: <date>", text, flags=re.M)
 
 

@@ -1,10 +1,11 @@
 """Volume files under Wine and in the sandbox: a missing volume brings the
 disk prompt (message 26 with the volume number and the drive, caption 27)
 and the installation goes on once the volume is in place; a wrong volume
-(another sequence number) brings the prompt with message 30 and a blank line
+(another sequence number, or 4 bytes only) brings the prompt with message 30 and a blank line
 in front; cancelling at the prompt asks message 28 and ends without a file;
 a volume holding more than the missing bytes gives only those; in automatic
-mode, where nobody can be asked, a missing volume is fatal.
+mode, where nobody can be asked, a missing volume is fatal; a damaged
+volume fails the checksum of the whole stream.
 
 The prompts need the interactive installer (no /a): any question before the
 files takes its default, the view-the-log question after them is answered
@@ -73,12 +74,12 @@ class Setting:
         self.away.mkdir()
         if case in ("missing", "cancel"):
             shutil.move(self.folder / "KOVAVOL3.KVA", self.away / "KOVAVOL3.KVA")
-        elif case == "wrong":
+        elif case in ("wrong", "short"):
             good = self.folder / "KOVAVOL2.KVA"
             shutil.move(good, self.away / "KOVAVOL2.KVA")
             data = bytearray((self.away / "KOVAVOL2.KVA").read_bytes())
             struct.pack_into("<I", data, 0, struct.unpack_from("<I", data)[0] + 7)
-            good.write_bytes(bytes(data))
+            good.write_bytes(bytes(data) if case == "wrong" else bytes(data[:4]))
 
     def put_in_place(self):
         for path in self.away.iterdir():
@@ -88,7 +89,8 @@ class Setting:
 CASES = [
     # case, volume number asked for, wrong volume (message 30 first)
     ("missing", 3, False),
-    ("wrong", 2, True),
+    ("wrong", 2, True),     # another sequence number
+    ("short", 2, True),     # the sequence number and nothing else
 ]
 
 
@@ -143,6 +145,19 @@ def test_sandbox_automatic_mode_cannot_ask_for_a_volume(built, sources, messages
     assert run.exit_code == 1, run.output
     assert [(b.caption, b.text) for b in run.boxes] == [("FATAL ERROR", messages(13).replace("%d", "50"))]
     assert installed(sandbox.host_path, "C:\\KOVAE2E\\VOLAUTO", sources) == []
+
+
+def test_sandbox_damaged_volume_fails_the_stream_checksum(built, sources, messages, tmp_path):
+    setup = copy_installer(built, tmp_path / "media")
+    volume = setup.parent / "KOVAVOL3.KVA"
+    data = bytearray(volume.read_bytes())
+    data[len(data) // 2] ^= 0x10
+    volume.write_bytes(bytes(data))
+    sandbox = Sandbox(tmp_path / "root")
+    run = sandbox.run(setup, ["/a", "/d:C:\\KOVAE2E\\VOLBAD"])
+    assert run.exit_code == 1, run.output
+    assert [(b.caption, b.text) for b in run.boxes] == [("FATAL ERROR", messages(13).replace("%d", "55"))]
+    assert installed(sandbox.host_path, "C:\\KOVAE2E\\VOLBAD", sources) == []
 
 
 def test_sandbox_takes_only_the_missing_bytes_from_a_volume(built, sources, tmp_path):
