@@ -3,9 +3,8 @@
 #include "platform/child_process.h"
 
 #include "core/string.h"
+#include "platform/win32/system_library.h"
 #include "platform/win32/windows.h"
-
-#include <shellapi.h>
 
 namespace kova::platform {
 
@@ -42,8 +41,15 @@ void CloseProcess(ProcessHandle process) {
   if (process) CloseHandle(static_cast<HANDLE>(process));
 }
 
+// shell32 is loaded only when a document is opened: a static import would
+// load it, and the COM machinery it brings, into every run of the installer,
+// whose threads then race the process's exit.
 bool OpenWithShell(const char* path, const char* directory) {
-  HINSTANCE result = ShellExecuteA(nullptr, nullptr, path, nullptr, directory, SW_SHOW);
+  using ShellExecuteFunction = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+  auto shellExecute = reinterpret_cast<ShellExecuteFunction>(
+      reinterpret_cast<void*>(win32::SystemProcedure("shell32.dll", "ShellExecuteA")));
+  if (!shellExecute) return false;
+  HINSTANCE result = shellExecute(nullptr, nullptr, path, nullptr, directory, SW_SHOW);
   // Success is any value above 32; smaller ones are error codes.
   return reinterpret_cast<INT_PTR>(result) > 32;
 }
