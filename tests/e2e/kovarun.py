@@ -7,7 +7,7 @@ modes are made).
 
 The terminal message box prints "[caption]", the text, then either "[OK]"
 (one button: nothing is read) or the buttons and "[Default]: " and reads one
-line; an empty line takes the default. A scripted answer is sent only once
+line; an empty line takes the default, the end of input cancels. A scripted answer is sent only once
 that prompt stands at the end of the output, so an answer can do something
 first (such as putting a volume file in place).
 """
@@ -74,9 +74,10 @@ class Sandbox:
         return resolve(self.root / f"drive_{drive}", parts)
 
     def run(self, setup, args=(), answer=None, timeout=120, cwd=None):
-        """Runs `kova run` on setup. answer: None (standard input is empty, so
-        every question takes its default) or a callable given the Box of each
-        question, returning the line to send ('' for the default)."""
+        """Runs `kova run` on setup. answer: None (standard input is empty: at
+        its end a box with a Cancel button is cancelled, any other takes its
+        default) or a callable given the Box of each question, returning the
+        line to send ('' for the default)."""
         cmd = [self.kova, "run", "--root", str(self.root), str(setup), *args]
         proc = subprocess.Popen(cmd, stdin=subprocess.PIPE if answer else subprocess.DEVNULL,
                                 stdout=subprocess.PIPE, stderr=subprocess.STDOUT, cwd=cwd)
