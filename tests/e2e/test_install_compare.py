@@ -28,7 +28,7 @@ from kovarun import HeldFile, Sandbox
 from kovatest import WINE, Wine, windows_helper
 from version_dll import dll_with_version
 
-PRODUCTS = ("Kova Compare", "Kova Volumes", "Kova Long")
+PRODUCTS = ("Kova Compare", "Kova Volumes", "Kova Long", "Kova Quiet")
 SHARED_NAME = "Kova Compare Shared"
 
 # Where each platform's folders are; the results name them by the tokens.
@@ -39,7 +39,7 @@ SANDBOX_FOLDERS = {"<SYSTEM>": "C:\\WINDOWS\\SYSTEM", "<FONTS>": "C:\\WINDOWS\\F
 # Only the fixture's own files are looked at in the shared system folders.
 OWN_FILE = re.compile(r"kovae2e", re.I)
 
-# Existing targets put in place before the installations that have them:
+# Existing targets put in place before the scenarios that have them:
 # (token, name) -> (stamp, version resource or None).
 EXISTING = {
     ("<INSTALL>", "App.txt"): (OLDER, None),
@@ -85,18 +85,31 @@ EXISTING_LOG = [
 # Held open by another process during the in-use installation.
 HELD = [("<SHARED>", "Shared Older.dll"), ("<INSTALL>", "App.txt")]
 
+
+
+@dataclass
+class Scenario:
+    id: str              # also the installation folder below C:\KOVAE2E
+    manifest: str
+    flags: tuple = ()    # added to the manifest's product flags
+    existing: bool = False  # EXISTING put in place first
+    held: bool = False   # HELD open during the installation
+    runs: int = 1        # installations one after the other
+
+
 SCENARIOS = [
-    # id (also the installation folder), manifest, added flags, existing targets, held files
-    ("FRESH", "all-types.toml", (), False, False),
-    ("EXISTING", "all-types.toml", (), True, False),
-    ("EXISTCMP", "all-types.toml", ("compressed-data", "verify-files"), True, False),
-    ("INUSE", "all-types.toml", (), True, True),
-    ("VOLUMES", "volumes.toml", (), False, False),
-    ("VOLCMP", "volumes.toml", ("compressed-data",), False, False),
-    ("LONGPATH", "long-path.toml", (), False, False),
+    Scenario("FRESH", "all-types.toml"),
+    Scenario("EXISTING", "all-types.toml", existing=True),
+    Scenario("EXISTCMP", "all-types.toml", ("compressed-data", "verify-files"), existing=True),
+    Scenario("INUSE", "all-types.toml", existing=True, held=True),
+    Scenario("TWICE", "all-types.toml", runs=2),
+    Scenario("VOLUMES", "volumes.toml"),
+    Scenario("VOLCMP", "volumes.toml", ("compressed-data",)),
+    Scenario("QUIET", "no-log.toml"),
+    Scenario("LONGPATH", "long-path.toml"),
 ]
 PRODUCT_OF = {"all-types.toml": ("Kova Compare", "2.5"), "volumes.toml": ("Kova Volumes", ""),
-              "long-path.toml": ("Kova Long", "")}
+              "long-path.toml": ("Kova Long", ""), "no-log.toml": ("Kova Quiet", "")}
 # The error lines each installation ends with (before message 43).
 ERRORS = {
     "all-types.toml": ["Could not install: <SHARED>\\Sub\\Shared Sub.dll"],
@@ -276,44 +289,46 @@ def read_log(side):
     return re.sub(r"^Install date: [^\r\n]*", "Install date: <date>", text, flags=re.M)
 
 
-def install_on_wine(wine, tmp_path, setup, scenario, existing, held):
+def install_on_wine(wine, tmp_path, setup, scenario):
     host = WineHost(wine, tmp_path / "wine-logs")
-    side = Side(scenario, WINE_FOLDERS, host.host_path)
+    side = Side(scenario.id, WINE_FOLDERS, host.host_path)
     clean_wine(host, side)
-    if existing:
+    if scenario.existing:
         put_existing(side)
         for name, count in EXISTING_COUNTS.items():
             host.reg("add", SHARED_DLLS, "/v", side.windows(name), "/t", "REG_DWORD", "/d", str(count), "/f")
     start = int(time.time()) - 1
-    holder = HeldByWine(wine, [side.windows(f"{t}\\{n}") for t, n in HELD], tmp_path) if held else None
+    holder = HeldByWine(wine, [side.windows(f"{t}\\{n}") for t, n in HELD], tmp_path) if scenario.held else None
     try:
-        run = wine.run(setup, ["/a", f"/d:{install_dir(scenario)}"], timeout=120)
+        for _ in range(scenario.runs):
+            run = wine.run(setup, ["/a", f"/d:{install_dir(scenario.id)}"], timeout=120)
+            # Automatic mode: no box; the stub always ends with exit code 1.
+            assert run.exit_code == 1 and run.boxes == [], run.log
     finally:
         if holder:
             holder.close()
-    # Automatic mode: no box; the stub always ends with exit code 1.
-    assert run.exit_code == 1 and run.boxes == [], run.log
     counts = {side.normalise(name): data for name, (_, data) in (host.reg_query(SHARED_DLLS) or {}).items()}
     renames = (host.reg_query(SESSION_MANAGER) or {}).get("PendingFileRenameOperations")
     renames = side.normalise(renames[1]).split("\\0") if renames else []
     return Result(side.files(start), read_log(side), counts, renames)
 
 
-def install_in_sandbox(tmp_path, setup, scenario, existing, held):
+def install_in_sandbox(tmp_path, setup, scenario):
     sandbox = Sandbox(tmp_path / "root")
-    side = Side(scenario, SANDBOX_FOLDERS, sandbox.host_path)
-    if existing:
+    side = Side(scenario.id, SANDBOX_FOLDERS, sandbox.host_path)
+    if scenario.existing:
         put_existing(side)
         for name, count in EXISTING_COUNTS.items():
             sandbox.reg_set(SHARED_DLLS, side.windows(name), count, kind="dword")
     start = int(time.time()) - 1
-    holders = [HeldFile(side.target(t, n)) for t, n in HELD] if held else []
+    holders = [HeldFile(side.target(t, n)) for t, n in HELD] if scenario.held else []
     try:
-        run = sandbox.run(setup, ["/a", f"/d:{install_dir(scenario)}"])
+        for _ in range(scenario.runs):
+            run = sandbox.run(setup, ["/a", f"/d:{install_dir(scenario.id)}"])
+            assert run.exit_code == 0 and run.boxes == [], run.output
     finally:
         for h in holders:
             h.close()
-    assert run.exit_code == 0 and run.boxes == [], run.output
     counts = {side.normalise(name): data for name, (_, data) in (sandbox.reg_query(SHARED_DLLS) or {}).items()}
     renames = [side.normalise(line) for line in sandbox.pending_renames()]
     return Result(side.files(start), read_log(side), counts, renames)
@@ -325,51 +340,60 @@ def log_header(product, version):
     return lines + ([f"Product version: {version}"] if version else []) + [""]
 
 
-@pytest.mark.parametrize("scenario, manifest, flags, existing, held", SCENARIOS, ids=[s[0] for s in SCENARIOS])
-def test_wine_and_sandbox_install_the_same(own_wine, sources, tmp_path, scenario, manifest, flags, existing, held):
-    setup = build(sources, manifest, tmp_path / "out", flags)
-    all_types = manifest == "all-types.toml"
+@pytest.mark.parametrize("scenario", SCENARIOS, ids=[s.id for s in SCENARIOS])
+def test_wine_and_sandbox_install_the_same(own_wine, sources, tmp_path, scenario):
+    manifest = scenario.manifest
+    setup = build(sources, manifest, tmp_path / "out", scenario.flags)
     if manifest == "volumes.toml":
         assert sorted(p.name for p in setup.parent.glob("*.KVA")) == ["KOVAVOL2.KVA", "KOVAVOL3.KVA"]
-    wine = install_on_wine(own_wine, tmp_path, setup, scenario, existing, held)
-    sandbox = install_in_sandbox(tmp_path, setup, scenario, existing, held)
+    wine = install_on_wine(own_wine, tmp_path, setup, scenario)
+    sandbox = install_in_sandbox(tmp_path, setup, scenario)
 
     # The two platforms agree...
     assert wine.files == sandbox.files
-    assert sandbox.log is not None
     assert wine.log == sandbox.log
     assert wine.counts == sandbox.counts
     assert wine.renames == sandbox.renames
 
     # ... and do what the records and the rules call for.
-    expected = expected_files(sources, manifest, scenario, existing, held)
+    expected = expected_files(sources, manifest, scenario.id, scenario.existing, scenario.held)
     files = {k.lower(): v for k, v in sandbox.files.items()}
     assert {k: files.get(k) for k in expected} == expected
     assert {k for k in files if not k.startswith("<install>")} - set(expected) == set()
-    lines = sandbox.log.split("\r\n")
-    header = log_header(*PRODUCT_OF[manifest])
-    assert lines[:len(header)] == header
-    if existing:
-        assert [line for line in lines if line in EXISTING_LOG] == EXISTING_LOG
-    # A file held open is tried three times.
-    errors = (["Could not install: <INSTALL>\\App.txt"] if held else []) + ERRORS.get(manifest, [])
-    assert [line for line in lines if line.startswith("Could not install:")] == errors
-    if errors:
-        assert sandbox.log.endswith("\r\nThe installation finished with problems.\r\n\r\n")
-    if all_types:
-        # Every shared and system record is counted, written or not.
-        counted = {f"{ {1: '<SHARED>', 6: '<SYSTEM>'}[r['type']]}\\{r['name']}": "0x1"
+
+    # Each installation appends a section to the log, unless it has neither
+    # "always-log", nor log lines, nor errors.
+    if manifest == "no-log.toml":
+        assert sandbox.log is None
+    else:
+        assert sandbox.log is not None
+        assert sandbox.log.count("\r\nInstallation log for: ") == scenario.runs
+        lines = sandbox.log.split("\r\n")
+        header = log_header(*PRODUCT_OF[manifest])
+        assert lines[:len(header)] == header
+        if scenario.existing:
+            assert [line for line in lines if line in EXISTING_LOG] == EXISTING_LOG
+        # A file held open is tried three times.
+        errors = (["Could not install: <INSTALL>\\App.txt"] if scenario.held else []) + ERRORS.get(manifest, [])
+        assert [line for line in lines if line.startswith("Could not install:")] == errors * scenario.runs
+        if errors:
+            assert sandbox.log.endswith("\r\nThe installation finished with problems.\r\n\r\n")
+
+    if manifest == "all-types.toml":
+        # Every shared and system record is counted, written or not, once
+        # per installation.
+        counted = {f"{ {1: '<SHARED>', 6: '<SYSTEM>'}[r['type']]}\\{r['name']}": hex(scenario.runs)
                    for r in records(sources, manifest) if r["type"] in (1, 6)}
-        if existing:
+        if scenario.existing:
             counted.update({name: hex(count + 1) for name, count in EXISTING_COUNTS.items()})
         assert sandbox.counts == counted
     else:
         assert sandbox.counts == {}
-    if held:
+    if scenario.held:
         # The held shared file is replaced at the next restart from a
         # temporary file in the installation directory.
         assert files.get("<install>\\kvt#.tmp") == \
-            expected_files(sources, manifest, scenario, existing, False)["<shared>\\shared older.dll"]
+            expected_files(sources, manifest, scenario.id, scenario.existing, False)["<shared>\\shared older.dll"]
         assert sandbox.renames == ["\\??\\<INSTALL>\\KVT#.TMP", "!\\??\\<SHARED>\\Shared Older.dll"]
     else:
         assert sandbox.renames == []
