@@ -212,9 +212,18 @@ core::String TempFolder() {
   return folder;
 }
 
+namespace {
+
+constexpr std::size_t kMaxAnsiPath = 260;  // MAX_PATH
+
+}  // namespace
+
 bool ResolvePath(const char* path, SandboxPath* out, u32 options) {
   *out = SandboxPath();
   if (!path || !*path) return Fail(kErrorPathNotFound);
+  // The ANSI calls take a path of at most MAX_PATH - 1 characters: a longer
+  // one is refused before it is looked at (ERROR_FILENAME_EXCED_RANGE).
+  if (std::strlen(path) >= kMaxAnsiPath) return Fail(kErrorFilenameTooLong);
   PrepareSandbox();
 
   core::String text(path);
