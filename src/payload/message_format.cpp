@@ -50,7 +50,7 @@ core::String FormatMessageText(const char* format, std::initializer_list<Message
     std::size_t length = static_cast<std::size_t>(q - p + 1);
     std::memcpy(spec, p, length);
     spec[length] = '\0';
-    // The spec was checked above to hold one conversion of the argument's kind.
+    // The conversion text was checked above: one conversion of the argument's kind.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
     if (wantsText)

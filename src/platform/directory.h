@@ -31,7 +31,7 @@ struct FindEntry {
 // A running enumeration; null means none.
 using FindHandle = void*;
 
-// FindFirstFileA: the entries of the folder named by the specification's
+// FindFirstFileA: the entries of the folder named by the pattern's
 // directory part whose names match its last part, letters compared without
 // regard to case. A folder other than a drive root also lists "." and "..".
 // No match: null with kErrorFileNotFound; a missing folder: kErrorPathNotFound.
