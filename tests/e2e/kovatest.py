@@ -148,11 +148,18 @@ class Wine:
             proc = subprocess.Popen([WINE, str(exe), *args], env=env, stdout=log, stderr=log,
                                     cwd=cwd or tempfile.gettempdir())
         boxes, seen, deadline = [], 0, time.monotonic() + timeout
+        # The highest id of a visible window before the box now awaited:
+        # each box is a window made after everything shown before it.
+        baseline = 0
         try:
             while proc.poll() is None:
                 if time.monotonic() > deadline:
                     proc.kill()
                     raise TimeoutError(f"{exe} {args} did not end within {timeout} s")
+                # Windows first, then the log: Wine writes a box's trace line
+                # before it shows the box, so a box already in this list has
+                # its line in the log read after it.
+                shown = max([0] + [int(w) for w in self._visible_windows()])
                 text = Path(log_path).read_text(errors="replace")
                 if "wine: Unhandled" in text:  # a crash: Wine would now wait for its debugger
                     proc.kill()
@@ -161,7 +168,7 @@ class Wine:
                 if len(traces) > seen:
                     literal, cut = traces[seen]
                     box = Box(unescape_wine_string(literal), bool(cut))
-                    window = self._wait_window(proc)
+                    window = self._wait_window(proc, baseline)
                     if window:
                         box.caption = self.xdotool("getwindowname", window).stdout.rstrip("\n")
                         if screenshot:
@@ -173,19 +180,29 @@ class Wine:
                         self.xdotool("key", key)
                     boxes.append(box)
                     seen += 1
+                    if window:
+                        baseline = int(window)
+                else:
+                    baseline = max(baseline, shown)
                 time.sleep(0.1)
         finally:
             text = Path(log_path).read_text(errors="replace")
             os.unlink(log_path)
         return Run(proc.returncode, boxes, text)
 
-    def _wait_window(self, proc, seconds=10):
-        """The newest visible top-level window of the program (the box)."""
+    def _visible_windows(self):
+        return self.xdotool("search", "--onlyvisible", "--name", ".").stdout.split()
+
+    def _wait_window(self, proc, baseline, seconds=10):
+        """The box: the newest visible top-level window, made after every
+        window visible before it (X gives each new window of a client a
+        higher id; the search lists them in tree order, so a progress dialog
+        may come after the box)."""
         deadline = time.monotonic() + seconds
         while time.monotonic() < deadline and proc.poll() is None:
-            found = self.xdotool("search", "--onlyvisible", "--name", ".").stdout.split()
-            if found:
-                return found[-1]
+            newer = [w for w in self._visible_windows() if int(w) > baseline]
+            if newer:
+                return max(newer, key=int)
             time.sleep(0.1)
         return None
 
