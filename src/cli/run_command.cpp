@@ -95,8 +95,6 @@ int RunInstaller(int argc, char** argv) {
   platform::posix::SetModuleFileName(modulePath.CStr());
   platform::posix::SetFullCommandLine(commandLine.c_str());
   platform::posix::SetExitHandler(ExitWithOutcome);
-  // Relative paths of the installer start from the host's current folder.
-  platform::posix::SetCurrentWindowsDirectory(platform::posix::CurrentWindowsDirectory());
   payload::RunStub(nullptr, arguments.empty() ? "" : arguments.c_str() + 1);
 }
 

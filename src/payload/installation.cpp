@@ -57,9 +57,8 @@ void RunInstallation(InstallerRun& run) {
   // Step 9: with one language or in automatic mode the first is taken; the
   // language dialog comes with the dialogs.
   SetLanguageIndex(0);
-  // Step 10: the title; the setup window repaints with it once it exists.
-  core::String title = GetMessage(0);
-  (void)title;
+  // Step 10 (the title, message 0, repainted in the setup window) comes with
+  // the setup window.
 
   // Step 11: the operating system, master product, earlier installation,
   // welcome, licence and read-me pages and the directory questions come with
