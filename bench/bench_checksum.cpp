@@ -9,7 +9,7 @@
 #include <random>
 #include <vector>
 
-#include "payload/checksum.h"
+#include "format/checksum.h"
 
 namespace {
 
@@ -39,9 +39,9 @@ double Throughput(std::size_t size, F f) {
 void BM_Checksum32(benchmark::State& state) {
   std::size_t size = static_cast<std::size_t>(state.range(0));
   std::vector<kova::u8> data = Data(size), copy(size);
-  for (auto _ : state) benchmark::DoNotOptimize(kova::payload::Checksum32(data.data(), static_cast<kova::i64>(size)));
+  for (auto _ : state) benchmark::DoNotOptimize(kova::format::Checksum32(data.data(), static_cast<kova::i64>(size)));
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(size));
-  double ours = Throughput(size, [&] { benchmark::DoNotOptimize(kova::payload::Checksum32(data.data(), size)); });
+  double ours = Throughput(size, [&] { benchmark::DoNotOptimize(kova::format::Checksum32(data.data(), size)); });
   double copying = Throughput(size, [&] {
     std::memcpy(copy.data(), data.data(), size);
     benchmark::ClobberMemory();
@@ -53,12 +53,12 @@ void BM_Descramble(benchmark::State& state) {
   std::size_t size = static_cast<std::size_t>(state.range(0));
   std::vector<kova::u8> data = Data(size), copy(size);
   for (auto _ : state) {
-    kova::payload::Descramble(data.data(), static_cast<kova::i64>(size), 0xA5C3E1F0u);
+    kova::format::Descramble(data.data(), static_cast<kova::i64>(size), 0xA5C3E1F0u);
     benchmark::ClobberMemory();
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(size));
   double ours = Throughput(size, [&] {
-    kova::payload::Descramble(data.data(), static_cast<kova::i64>(size), 0xA5C3E1F0u);
+    kova::format::Descramble(data.data(), static_cast<kova::i64>(size), 0xA5C3E1F0u);
     benchmark::ClobberMemory();
   });
   double copying = Throughput(size, [&] {

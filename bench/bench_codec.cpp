@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "builder/encoder.h"
-#include "payload/decompress.h"
+#include "format/decompress.h"
 
 namespace {
 
@@ -130,7 +130,7 @@ void Report(benchmark::State& state, std::size_t compressed) {
 void DecodeKova(benchmark::State& state, const Bytes& block) {
   Bytes out(Corpus().size());
   for (auto _ : state) {
-    if (!kova::payload::DecompressInto(block.data(), block.size(), out.data(), out.size()))
+    if (!kova::format::DecompressInto(block.data(), block.size(), out.data(), out.size()))
       state.SkipWithError("decoding failed");
     benchmark::DoNotOptimize(out.data());
   }

@@ -6,8 +6,8 @@
 
 #include "builder/flag_names.h"
 #include "builder/script_items.h"
-#include "payload/archive.h"
-#include "payload/checksum.h"
+#include "format/archive.h"
+#include "format/checksum.h"
 #include "payload/fatal.h"
 
 namespace kova::builder {
@@ -17,7 +17,7 @@ void AppendFileRecord(std::vector<u8>& stream, const FileRecord& record, std::sp
   PutU32(stream, record.type);
   PutU32(stream, record.flags);
   stream.insert(stream.end(), data.begin(), data.end());
-  PutU32(stream, payload::Checksum32(data.data(), static_cast<i64>(data.size())));
+  PutU32(stream, format::Checksum32(data.data(), static_cast<i64>(data.size())));
   PutStamp(stream, record.stamp);
   PutText(stream, record.text1);
   if (HasIconText(record.flags)) PutText(stream, record.text2);
@@ -92,35 +92,35 @@ i32 ReadFileRecords(std::span<const u8> stream, std::span<const i32> fileSizes, 
     FileRecord& record = entry.record;
     auto pastEnd = [&]() {
       detail = RecordLabel(i, record.name) + " runs past the end of the file data stream";
-      return payload::kCorruptRecordChecksum;
+      return format::kCorruptRecordChecksum;
     };
     if (!cursor.Text(record.name)) return pastEnd();
     if (record.name.empty()) {
       detail = RecordLabel(i, "") + " has an empty name";
-      return payload::kCorruptRecordName;
+      return format::kCorruptRecordName;
     }
     if (!cursor.U32(record.type) || !cursor.U32(record.flags)) return pastEnd();
     i32 size = fileSizes[i];
     if (size < 0) {
       detail = RecordLabel(i, record.name) + " has a negative size";
-      return payload::kCorruptRecordSizeNegative;
+      return format::kCorruptRecordSizeNegative;
     }
-    if (size > payload::kMaxFileSize) {
+    if (size > format::kMaxFileSize) {
       detail = RecordLabel(i, record.name) + " is larger than 0x40000000 bytes";
-      return payload::kCorruptRecordSizeTooLarge;
+      return format::kCorruptRecordSizeTooLarge;
     }
     entry.dataOffset = cursor.Position();
     entry.dataSize = static_cast<std::size_t>(size);
     u32 checksum = 0;
     if (!cursor.Skip(entry.dataSize) || !cursor.U32(checksum)) return pastEnd();
-    u32 actual = payload::Checksum32(stream.data() + entry.dataOffset, size);
+    u32 actual = format::Checksum32(stream.data() + entry.dataOffset, size);
     if (actual != checksum) {
       char buffer[96];
       std::snprintf(buffer, sizeof buffer, ": data checksum 0x%08X, stored 0x%08X", actual, checksum);
       detail = RecordLabel(i, record.name) + buffer;
-      return payload::kCorruptRecordChecksum;
+      return format::kCorruptRecordChecksum;
     }
-    install::FileStamp& stamp = record.stamp;
+    format::FileStamp& stamp = record.stamp;
     if (!cursor.I32(stamp.year) || !cursor.I32(stamp.month) || !cursor.I32(stamp.day) || !cursor.I32(stamp.hour) ||
         !cursor.I32(stamp.minute) || !cursor.I32(stamp.second))
       return pastEnd();
@@ -131,7 +131,7 @@ i32 ReadFileRecords(std::span<const u8> stream, std::span<const i32> fileSizes, 
       char buffer[64];
       std::snprintf(buffer, sizeof buffer, " has the unknown type %u", record.type);
       detail = RecordLabel(i, record.name) + buffer;
-      return payload::kCorruptRecordType;
+      return format::kCorruptRecordType;
     }
     records.push_back(std::move(entry));
   }

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "core/types.h"
-#include "install/file_stamp.h"
+#include "format/file_stamp.h"
 
 namespace kova::builder {
 
@@ -20,7 +20,7 @@ struct FileRecord {
   std::string name;  // relative to the target folder, backslash separated
   u32 type = 0;
   u32 flags = 0;
-  install::FileStamp stamp;
+  format::FileStamp stamp;
   std::string text1;  // shortcut name, font name or version text, by type
   std::string text2;  // shortcut icon; present only with a desktop or programs shortcut
   std::string text3;  // shortcut arguments

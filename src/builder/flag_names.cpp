@@ -4,42 +4,42 @@
 
 #include <cstdio>
 
-#include "payload/install_script.h"
+#include "format/install_script.h"
 
 namespace kova::builder {
 namespace {
 
-using namespace kova::payload;
+using namespace kova::format;
 
 constexpr NamedValue kProductFlags[] = {
-    {"no-reinstall", kFlagNoReinstall, "an earlier installation may not be reinstalled"},
-    {"uninstall-shortcut", kFlagUninstallShortcut, "an uninstall shortcut goes into the start-menu folder"},
-    {"uninstall-support", kFlagUninstallSupport, "register an uninstaller, Uninstall.DAT and shared files"},
-    {"ask-before-fonts", kFlagAskBeforeFonts, "the uninstaller asks before removing fonts"},
-    {"compressed-data", kFlagCompressedData, "the file data stream is compressed"},
-    {"always-log", kFlagAlwaysLog, "the installation log is always written"},
-    {"choose-directory", kFlagChooseDirectory, "the user chooses the installation directory"},
-    {"automatic", kFlagAutomatic, "automatic mode: no dialogs or questions"},
-    {"uninstall-automatic", kFlagUninstallAutomatic, "the uninstaller runs in automatic mode"},
-    {"remove-install-dir", kFlagRemoveInstallDir, "the uninstaller removes the whole installation directory"},
-    {"add-path", kFlagAddPath, "the PATH line is added"},
-    {"custom-colors", kFlagCustomColors, "the setup window uses the script's colours"},
-    {"restart-pending", kFlagRestartPending, "set by an installation when a file waits for a restart"},
-    {"save-background", kFlagSaveBackground, "the background bitmap is kept for the uninstaller"},
-    {"master-product", kFlagMasterProduct, "a master product must be installed"},
-    {"ask-before-shared", kFlagAskBeforeShared, "the uninstaller asks before removing shared files"},
-    {"verify-files", kFlagVerifyFiles, "written files are read back and compared"},
-    {"clear-read-only", kFlagClearReadOnly, "the read-only attribute is cleared after a failed write"},
-    {"log-every-file", kFlagLogEveryFile, "every installed file is written to the log"},
-    {"no-cancel", kFlagNoCancel, "the progress dialog's cancel button is disabled"},
-    {"no-log-error-box", kFlagNoLogErrorBox, "no error box after writing the log"},
-    {"hide-pre-install-batch", kFlagHidePreBatch, "the pre-install batch runs hidden"},
-    {"hide-post-install-batch-1", kFlagHidePostBatch1, "post-install batch 1 runs hidden"},
-    {"hide-post-install-batch-2", kFlagHidePostBatch2, "post-install batch 2 runs hidden"},
-    {"hide-uninstall-batch-1", kFlagHideUninstallBatch1, "uninstall batch 1 runs hidden"},
-    {"hide-uninstall-batch-2", kFlagHideUninstallBatch2, "uninstall batch 2 runs hidden"},
-    {"reinstall-silently", kFlagReinstallSilently, "reinstall without asking"},
-    {"no-setup-window", kFlagNoSetupWindow, "no full-screen setup window"},
+    {"no-reinstall", format::kFlagNoReinstall, "an earlier installation may not be reinstalled"},
+    {"uninstall-shortcut", format::kFlagUninstallShortcut, "an uninstall shortcut goes into the start-menu folder"},
+    {"uninstall-support", format::kFlagUninstallSupport, "register an uninstaller, Uninstall.DAT and shared files"},
+    {"ask-before-fonts", format::kFlagAskBeforeFonts, "the uninstaller asks before removing fonts"},
+    {"compressed-data", format::kFlagCompressedData, "the file data stream is compressed"},
+    {"always-log", format::kFlagAlwaysLog, "the installation log is always written"},
+    {"choose-directory", format::kFlagChooseDirectory, "the user chooses the installation directory"},
+    {"automatic", format::kFlagAutomatic, "automatic mode: no dialogs or questions"},
+    {"uninstall-automatic", format::kFlagUninstallAutomatic, "the uninstaller runs in automatic mode"},
+    {"remove-install-dir", format::kFlagRemoveInstallDir, "the uninstaller removes the whole installation directory"},
+    {"add-path", format::kFlagAddPath, "the PATH line is added"},
+    {"custom-colors", format::kFlagCustomColors, "the setup window uses the script's colours"},
+    {"restart-pending", format::kFlagRestartPending, "set by an installation when a file waits for a restart"},
+    {"save-background", format::kFlagSaveBackground, "the background bitmap is kept for the uninstaller"},
+    {"master-product", format::kFlagMasterProduct, "a master product must be installed"},
+    {"ask-before-shared", format::kFlagAskBeforeShared, "the uninstaller asks before removing shared files"},
+    {"verify-files", format::kFlagVerifyFiles, "written files are read back and compared"},
+    {"clear-read-only", format::kFlagClearReadOnly, "the read-only attribute is cleared after a failed write"},
+    {"log-every-file", format::kFlagLogEveryFile, "every installed file is written to the log"},
+    {"no-cancel", format::kFlagNoCancel, "the progress dialog's cancel button is disabled"},
+    {"no-log-error-box", format::kFlagNoLogErrorBox, "no error box after writing the log"},
+    {"hide-pre-install-batch", format::kFlagHidePreBatch, "the pre-install batch runs hidden"},
+    {"hide-post-install-batch-1", format::kFlagHidePostBatch1, "post-install batch 1 runs hidden"},
+    {"hide-post-install-batch-2", format::kFlagHidePostBatch2, "post-install batch 2 runs hidden"},
+    {"hide-uninstall-batch-1", format::kFlagHideUninstallBatch1, "uninstall batch 1 runs hidden"},
+    {"hide-uninstall-batch-2", format::kFlagHideUninstallBatch2, "uninstall batch 2 runs hidden"},
+    {"reinstall-silently", format::kFlagReinstallSilently, "reinstall without asking"},
+    {"no-setup-window", format::kFlagNoSetupWindow, "no full-screen setup window"},
 };
 
 constexpr NamedValue kFileFlags[] = {

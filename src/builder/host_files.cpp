@@ -63,7 +63,7 @@ bool ReadWholeFile(const std::string& path, std::vector<u8>& bytes, std::string&
   return true;
 }
 
-bool FileStampOf(const std::string& path, install::FileStamp& stamp, std::string& error) {
+bool FileStampOf(const std::string& path, format::FileStamp& stamp, std::string& error) {
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) {
     error = Reason("cannot read the time of", path);
@@ -83,7 +83,7 @@ bool FileStampOf(const std::string& path, install::FileStamp& stamp, std::string
   return true;
 }
 
-bool SetFileStamp(const std::string& path, const install::FileStamp& stamp, std::string& error) {
+bool SetFileStamp(const std::string& path, const format::FileStamp& stamp, std::string& error) {
   struct tm local {};
   local.tm_year = stamp.year - 1900;
   local.tm_mon = stamp.month - 1;

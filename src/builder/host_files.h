@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/types.h"
-#include "install/file_stamp.h"
+#include "format/file_stamp.h"
 
 namespace kova::builder {
 
@@ -16,15 +16,15 @@ namespace kova::builder {
 bool ReadWholeFile(const std::string& path, std::vector<u8>& bytes, std::string& error);
 
 // The last-write time of a file in local time, seconds precision.
-bool FileStampOf(const std::string& path, install::FileStamp& stamp, std::string& error);
+bool FileStampOf(const std::string& path, format::FileStamp& stamp, std::string& error);
 
 // Sets a file's last-write (and access) time to a stamp read as local time.
-bool SetFileStamp(const std::string& path, const install::FileStamp& stamp, std::string& error);
+bool SetFileStamp(const std::string& path, const format::FileStamp& stamp, std::string& error);
 
 struct OutputFile {
   std::string path;
   std::vector<u8> bytes;
-  install::FileStamp stamp;  // applied when set
+  format::FileStamp stamp;  // applied when set
 };
 
 // Writes every file to a temporary name beside it, then renames them all into

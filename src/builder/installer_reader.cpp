@@ -12,16 +12,16 @@
 
 #include "builder/ansi_text.h"
 #include "builder/installer_writer.h"
-#include "payload/checksum.h"
-#include "payload/decompress.h"
+#include "format/checksum.h"
+#include "format/decompress.h"
 #include "payload/fatal.h"
-#include "payload/script_reader.h"
+#include "format/script_reader.h"
 
 namespace kova::builder {
 namespace {
 
 // An open file as the engine's byte source, read with pread.
-class FileSource final : public payload::ByteSource {
+class FileSource final : public format::ByteSource {
  public:
   explicit FileSource(int fd, i64 size) : fd_(fd), size_(size) {}
   i64 Size() override { return size_; }
@@ -94,7 +94,7 @@ void ReadVolumes(InstallerContents& c, u64 total) {
     std::size_t at = c.stream.size();
     c.stream.resize(at + take);
     if (!source.ReadAt(4, c.stream.data() + at, static_cast<i64>(take))) {
-      c.code = payload::kCorruptVolumeRead;
+      c.code = format::kCorruptVolumeRead;
       c.detail = "volume file '" + path + "' cannot be read";
       return;
     }
@@ -103,41 +103,41 @@ void ReadVolumes(InstallerContents& c, u64 total) {
 }
 
 // The file data stream: assembled, checked, decompressed, split into records.
-void ReadStream(InstallerContents& c, payload::ByteSource& file) {
-  const payload::ArchiveHeader& h = c.archive.header;
+void ReadStream(InstallerContents& c, format::ByteSource& file) {
+  const format::ArchiveHeader& h = c.archive.header;
   u64 total = static_cast<u64>(h.fileDataSize);
   i64 offset = h.FileDataOffset();
   c.streamPresent = h.archiveEnd > offset ? static_cast<u64>(h.archiveEnd - offset) : 0;
   i64 start = c.archive.sectionStart + offset;
   u64 inFile = std::min<u64>(c.streamPresent, total);
   if (start > c.fileSize || inFile > static_cast<u64>(c.fileSize - start)) {
-    c.code = payload::kCorruptStreamChecksum;
+    c.code = format::kCorruptStreamChecksum;
     c.detail = "the installer is cut short: the archive header promises file data beyond its end";
     return;
   }
   c.stream.resize(inFile);
   if (!file.ReadAt(start, c.stream.data(), static_cast<i64>(inFile))) {
-    c.code = payload::kCorruptStreamChecksum;
+    c.code = format::kCorruptStreamChecksum;
     c.detail = "the file data in the installer cannot be read";
     return;
   }
   if (inFile < total) ReadVolumes(c, total);
   if (c.code != 0 || !c.volumeProblem.empty()) return;
 
-  c.streamChecksum = payload::Checksum32(c.stream.data(), static_cast<i64>(c.stream.size()));
+  c.streamChecksum = format::Checksum32(c.stream.data(), static_cast<i64>(c.stream.size()));
   if (c.streamChecksum != h.fileDataChecksum) {
-    c.code = payload::kCorruptStreamChecksum;
+    c.code = format::kCorruptStreamChecksum;
     return;
   }
-  if ((c.script.productFlags & payload::kFlagCompressedData) && total != 0) {
+  if ((c.script.productFlags & format::kFlagCompressedData) && total != 0) {
     // The stream passed its checksum, so its declared size is the builder's;
     // still, no more is reserved than the records can fill: the files' data
     // plus 16 MiB for names and texts.
     u64 limit = 16u << 20;
     for (i32 size : h.fileSizes) limit += static_cast<u64>(size) + 64;
     core::ByteBuffer buffer(c.stream.data(), c.stream.size());
-    if (!payload::Decompress(buffer, static_cast<std::size_t>(std::min<u64>(limit, 0x7FFFFFFF)))) {
-      c.code = payload::kCorruptStreamDecode;
+    if (!format::Decompress(buffer, static_cast<std::size_t>(std::min<u64>(limit, 0x7FFFFFFF)))) {
+      c.code = format::kCorruptStreamDecode;
       return;
     }
     c.stream.assign(buffer.Data(), buffer.Data() + buffer.Size());
@@ -166,35 +166,35 @@ bool ReadInstaller(const std::string& path, InstallerContents& c, std::string& e
 
   // The stub's order: archive and script block, ProductFlags, the script's
   // checksum, the other items, the uninstaller image, later the file data.
-  c.code = payload::OpenArchive(file, c.archive);
-  c.headerRead = c.code == 0 || c.code == payload::kCorruptScriptDecode;
+  c.code = format::OpenArchive(file, c.archive);
+  c.headerRead = c.code == 0 || c.code == format::kCorruptScriptDecode;
   if (c.code != 0) return true;
-  c.scriptChecksum = payload::Checksum32(c.archive.script.Data(), static_cast<i64>(c.archive.script.Size()));
+  c.scriptChecksum = format::Checksum32(c.archive.script.Data(), static_cast<i64>(c.archive.script.Size()));
   if (c.archive.script.Size() > 0x7FFFFFFF) {
-    c.code = payload::kCorruptScriptDecode;
+    c.code = format::kCorruptScriptDecode;
     return true;
   }
   auto length = static_cast<i32>(c.archive.script.Size());
-  payload::ScriptReader reader(c.archive.script.Data(), length);
-  c.script.productFlags = payload::ReadProductFlags(reader);
-  if ((c.code = payload::VerifyScript(c.archive)) != 0) return true;
-  if ((c.code = payload::ReadScriptItems(reader, c.script)) != 0) return true;
+  format::ScriptReader reader(c.archive.script.Data(), length);
+  c.script.productFlags = format::ReadProductFlags(reader);
+  if ((c.code = format::VerifyScript(c.archive)) != 0) return true;
+  if ((c.code = format::ReadScriptItems(reader, c.script)) != 0) return true;
   c.scriptRead = true;
 
   core::ByteBuffer stubBytes;
   stubBytes.Resize(c.archive.layout.rawPointer);
   if (file.ReadAt(0, stubBytes.Data(), c.archive.layout.rawPointer))
-    c.stubChecksum = payload::Checksum32(stubBytes.Data(), c.archive.layout.rawPointer);
-  if ((c.code = payload::BuildUninstaller(file, c.archive, c.script, c.uninstallerImage)) != 0) return true;
+    c.stubChecksum = format::Checksum32(stubBytes.Data(), c.archive.layout.rawPointer);
+  if ((c.code = format::BuildUninstaller(file, c.archive, c.script, c.uninstallerImage)) != 0) return true;
 
   ReadStream(c, file);
   return true;
 }
 
 std::string DescribeVerdict(const InstallerContents& c) {
-  if (c.code == payload::kNoArchive)
+  if (c.code == format::kNoArchive)
     return "not an installer: the file has no .kova section (the stub would start as the guard)";
-  if (c.code == payload::kVersionTooNew) {
+  if (c.code == format::kVersionTooNew) {
     char buffer[160];
     std::snprintf(buffer, sizeof buffer, "the installer version (%.1f) is newer than 8.2; the stub refuses it",
                   c.archive.header.builderVersion / 100.0);
@@ -212,38 +212,38 @@ std::string DescribeVerdict(const InstallerContents& c) {
 
 const char* CorruptCodeMeaning(i32 code) {
   switch (code) {
-    case payload::kCorruptNegativeWrite: return "a file write with a negative size";
-    case payload::kCorruptNoSectionPointer: return "the archive section has no raw data";
-    case payload::kCorruptSectionSeek: return "the archive section lies beyond the end of the file";
-    case payload::kCorruptMagic: return "the archive magic is wrong";
-    case payload::kCorruptVolumeName: return "the volume base name is blank";
-    case payload::kCorruptScriptSize: return "the script size is outside 1..0x9FFFFF";
-    case payload::kCorruptIconPatch: return "the uninstaller icon patch offset is outside 0..999998";
-    case payload::kCorruptLicenseCount: return "the licence page count is outside 0..20";
-    case payload::kCorruptScriptChecksum: return "script checksum differs";
-    case payload::kCorruptReadmeCount: return "the read-me page count is outside 0..20";
-    case payload::kCorruptFileCount: return "the file count is negative";
-    case payload::kCorruptFileSizeEntry: return "a file-size table entry is outside 0..0x40000000 or cut short";
-    case payload::kCorruptFileDataSize: return "the file data size is negative";
-    case payload::kCorruptLanguageCount: return "the language count is 0";
-    case payload::kCorruptMessageCount: return "the message count is outside 1..10000";
-    case payload::kCorruptEndMarker: return "the install script's end marker is wrong";
-    case payload::kCorruptUninstallerName: return "the uninstaller file name is blank";
-    case payload::kCorruptStubRead: return "the bytes before the archive section cannot be read";
-    case payload::kCorruptStubChecksum: return "stub checksum differs";
-    case payload::kCorruptTailRead: return "the bytes after the archive section cannot be read";
-    case payload::kCorruptPeOffset: return "e_lfanew is outside 64..4096";
-    case payload::kCorruptSectionCount: return "NumberOfSections is outside 4..99";
-    case payload::kCorruptArchiveEnd: return "the archive end offset is negative";
-    case payload::kCorruptScriptDecode: return "the script block does not decompress";
-    case payload::kCorruptVolumeRead: return "a volume file cannot be read";
-    case payload::kCorruptStreamChecksum: return "file data checksum differs";
-    case payload::kCorruptStreamDecode: return "the file data does not decompress";
-    case payload::kCorruptRecordName: return "a file record's name is empty";
-    case payload::kCorruptRecordSizeNegative: return "a file record's size is negative";
-    case payload::kCorruptRecordSizeTooLarge: return "a file record's size exceeds 0x40000000";
-    case payload::kCorruptRecordChecksum: return "a file record's checksum differs";
-    case payload::kCorruptRecordType: return "a file record's type is unknown";
+    case format::kCorruptNegativeWrite: return "a file write with a negative size";
+    case format::kCorruptNoSectionPointer: return "the archive section has no raw data";
+    case format::kCorruptSectionSeek: return "the archive section lies beyond the end of the file";
+    case format::kCorruptMagic: return "the archive magic is wrong";
+    case format::kCorruptVolumeName: return "the volume base name is blank";
+    case format::kCorruptScriptSize: return "the script size is outside 1..0x9FFFFF";
+    case format::kCorruptIconPatch: return "the uninstaller icon patch offset is outside 0..999998";
+    case format::kCorruptLicenseCount: return "the licence page count is outside 0..20";
+    case format::kCorruptScriptChecksum: return "script checksum differs";
+    case format::kCorruptReadmeCount: return "the read-me page count is outside 0..20";
+    case format::kCorruptFileCount: return "the file count is negative";
+    case format::kCorruptFileSizeEntry: return "a file-size table entry is outside 0..0x40000000 or cut short";
+    case format::kCorruptFileDataSize: return "the file data size is negative";
+    case format::kCorruptLanguageCount: return "the language count is 0";
+    case format::kCorruptMessageCount: return "the message count is outside 1..10000";
+    case format::kCorruptEndMarker: return "the install script's end marker is wrong";
+    case format::kCorruptUninstallerName: return "the uninstaller file name is blank";
+    case format::kCorruptStubRead: return "the bytes before the archive section cannot be read";
+    case format::kCorruptStubChecksum: return "stub checksum differs";
+    case format::kCorruptTailRead: return "the bytes after the archive section cannot be read";
+    case format::kCorruptPeOffset: return "e_lfanew is outside 64..4096";
+    case format::kCorruptSectionCount: return "NumberOfSections is outside 4..99";
+    case format::kCorruptArchiveEnd: return "the archive end offset is negative";
+    case format::kCorruptScriptDecode: return "the script block does not decompress";
+    case format::kCorruptVolumeRead: return "a volume file cannot be read";
+    case format::kCorruptStreamChecksum: return "file data checksum differs";
+    case format::kCorruptStreamDecode: return "the file data does not decompress";
+    case format::kCorruptRecordName: return "a file record's name is empty";
+    case format::kCorruptRecordSizeNegative: return "a file record's size is negative";
+    case format::kCorruptRecordSizeTooLarge: return "a file record's size exceeds 0x40000000";
+    case format::kCorruptRecordChecksum: return "a file record's checksum differs";
+    case format::kCorruptRecordType: return "a file record's type is unknown";
     default: return "unknown damage";
   }
 }

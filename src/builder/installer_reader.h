@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "builder/file_records.h"
-#include "payload/archive_open.h"
-#include "payload/install_script.h"
+#include "format/archive_open.h"
+#include "format/install_script.h"
 
 namespace kova::builder {
 
@@ -25,8 +25,8 @@ struct VolumeFile {
 struct InstallerContents {
   std::string path;
   i64 fileSize = 0;
-  payload::OpenedArchive archive;
-  payload::InstallScript script;
+  format::OpenedArchive archive;
+  format::InstallScript script;
   core::ByteBuffer uninstallerImage;
 
   // What was reached: each stage needs the ones before it.
@@ -42,7 +42,7 @@ struct InstallerContents {
   std::vector<u8> stream;  // decompressed
   std::vector<ReadRecord> records;
 
-  // The stub's verdict: 0, payload::kNoArchive, payload::kVersionTooNew, or
+  // The stub's verdict: 0, format::kNoArchive, format::kVersionTooNew, or
   // the corrupt-archive code; detail adds what exactly is wrong.
   i32 code = 0;
   std::string detail;

@@ -15,10 +15,10 @@
 #include "builder/ansi_text.h"
 #include "builder/images.h"
 #include "builder/pe_file.h"
-#include "payload/archive.h"
-#include "payload/archive_open.h"
-#include "payload/checksum.h"
-#include "payload/install_script.h"
+#include "format/archive.h"
+#include "format/archive_open.h"
+#include "format/checksum.h"
+#include "format/install_script.h"
 
 namespace kova::builder {
 namespace {
@@ -43,7 +43,7 @@ bool FindIconPatchOffset(const std::vector<u8>& stub, i32& offset, std::string& 
   for (const IconImage& icon : icons) {
     if (icon.size != kIconImageBytes || !IsIconPatchImage(std::span(stub).subspan(icon.fileOffset, icon.size)))
       continue;
-    if (icon.fileOffset == 0 || icon.fileOffset > static_cast<u32>(payload::kMaxIconPatchOffset)) {
+    if (icon.fileOffset == 0 || icon.fileOffset > static_cast<u32>(format::kMaxIconPatchOffset)) {
       error = "the stub's icon image lies at file offset " + std::to_string(icon.fileOffset) +
               ", beyond the 999998 an uninstaller icon patch can reach";
       return false;
@@ -67,11 +67,11 @@ bool DefaultVolumeBase(const std::string& outputPath, std::string& base, std::st
   return true;
 }
 
-// The built bytes as the engine's byte source. (payload::MemorySource would
+// The built bytes as the engine's byte source. (format::MemorySource would
 // serve, but the engine is compiled without RTTI, and host code built with
 // UBSan's vptr check needs the type information of every class it calls
 // through a vtable.)
-class BytesSource final : public payload::ByteSource {
+class BytesSource final : public format::ByteSource {
  public:
   explicit BytesSource(const std::vector<u8>& bytes) : bytes_(bytes) {}
   i64 Size() override { return static_cast<i64>(bytes_.size()); }
@@ -130,7 +130,7 @@ bool BuildInstaller(const Manifest& manifest, const BuildOptions& options, std::
   report.fileCount = sizes.size();
   report.streamBytes = stream.size();
   std::vector<u8> stored;
-  if ((script.productFlags & payload::kFlagCompressedData) && !stream.empty()) {
+  if ((script.productFlags & format::kFlagCompressedData) && !stream.empty()) {
     if (!CompressBlock(stream, options.level, stored) || stored.size() > kMaxStreamBytes) {
       error = manifest.path + ": the compressed file data is larger than 2 GiB";
       return false;
@@ -139,7 +139,7 @@ bool BuildInstaller(const Manifest& manifest, const BuildOptions& options, std::
     stored.swap(stream);
   }
   report.streamStored = stored.size();
-  u32 streamChecksum = payload::Checksum32(stored.data(), static_cast<i64>(stored.size()));
+  u32 streamChecksum = format::Checksum32(stored.data(), static_cast<i64>(stored.size()));
   // Volumes of another build carry other sequence numbers, so the installer
   // can tell them apart; the stream's checksum serves without a clock.
   if (!manifest.firstSequenceGiven) script.firstSequenceNumber = streamChecksum;
@@ -152,16 +152,16 @@ bool BuildInstaller(const Manifest& manifest, const BuildOptions& options, std::
             "; the installer reads at most 268435456 bytes (texts, pages and the background bitmap)";
     return false;
   }
-  u32 scriptKey = payload::Checksum32(plain.data(), static_cast<i64>(plain.size()));
+  u32 scriptKey = format::Checksum32(plain.data(), static_cast<i64>(plain.size()));
   std::vector<u8> block;
   CompressBlock(plain, options.level, block);
   report.scriptStored = block.size();
-  if (block.size() > static_cast<std::size_t>(payload::kMaxScriptSize)) {
+  if (block.size() > static_cast<std::size_t>(format::kMaxScriptSize)) {
     error = manifest.path + ": the install script is " + Megabytes(block.size()) +
             " compressed; the limit is 10485759 (0x9FFFFF): use a smaller background bitmap or shorter pages";
     return false;
   }
-  payload::Descramble(block.data(), static_cast<i64>(block.size()), scriptKey);
+  format::Descramble(block.data(), static_cast<i64>(block.size()), scriptKey);
 
   // Where the section will go, to know how much of the stream the installer
   // itself can hold when the stream is split into volumes.
@@ -188,8 +188,8 @@ bool BuildInstaller(const Manifest& manifest, const BuildOptions& options, std::
 
   std::vector<u8> section;
   section.reserve(static_cast<std::size_t>(fixedBytes + inInstaller));
-  PutU32(section, payload::kArchiveMagic);
-  PutI32(section, payload::kBuilderVersion);
+  PutU32(section, format::kArchiveMagic);
+  PutI32(section, format::kBuilderVersion);
   PutI32(section, static_cast<i32>(block.size()));
   PutU32(section, scriptKey);
   PutU32(section, 0);  // the stub checksum, once the section's place is known
@@ -205,22 +205,22 @@ bool BuildInstaller(const Manifest& manifest, const BuildOptions& options, std::
   installer.path = options.outputPath;
   installer.bytes = options.stub;
   AppendedSection placed;
-  if (!AppendSection(installer.bytes, payload::kArchiveSectionName, section, kSectionInitializedData | kSectionRead,
+  if (!AppendSection(installer.bytes, format::kArchiveSectionName, section, kSectionInitializedData | kSectionRead,
                      placed, error)) {
     error = "the stub: " + error;
     return false;
   }
-  u32 stubChecksum = payload::Checksum32(installer.bytes.data(), placed.rawPointer);
+  u32 stubChecksum = format::Checksum32(installer.bytes.data(), placed.rawPointer);
   PutU32At(installer.bytes, placed.rawPointer + 16, stubChecksum);
   report.installerBytes = installer.bytes.size();
 
   // The stub's own reading of what was just written: the PE walk, every header
   // check, the script block and every script item.
   BytesSource source(installer.bytes);
-  payload::OpenedArchive opened;
-  payload::InstallScript check;
+  format::OpenedArchive opened;
+  format::InstallScript check;
   core::ByteBuffer image;
-  i32 code = payload::OpenAndReadArchive(source, opened, check, image);
+  i32 code = format::OpenAndReadArchive(source, opened, check, image);
   if (code != 0) {
     error = "internal error: the installer just built does not open (code " + std::to_string(code) +
             "); is the stub a Kova stub?";

@@ -18,7 +18,7 @@ namespace kova::builder {
 
 struct BuildOptions {
   std::vector<u8> stub;
-  install::FileStamp stubStamp;  // the uninstaller's stamp unless the manifest gives one
+  format::FileStamp stubStamp;  // the uninstaller's stamp unless the manifest gives one
   std::string outputPath;        // the installer; volumes go beside it
   CompressionLevel level = CompressionLevel::kBest;
 };

@@ -19,7 +19,7 @@
 #include "builder/host_files.h"
 #include "builder/images.h"
 #include "builder/manifest_values.h"
-#include "payload/install_script.h"
+#include "format/install_script.h"
 
 namespace kova::builder {
 namespace {
@@ -139,7 +139,7 @@ class ManifestReader {
     if (const toml::node* n = f.Get("flags")) s.productFlags |= Bits(*n, ProductFlagNames(), "'flags' in [product]");
     if (const toml::node* n = f.Get("master-product")) {
       s.masterProductName = Text(*n, "'master-product' in [product]");
-      s.productFlags |= payload::kFlagMasterProduct;
+      s.productFlags |= format::kFlagMasterProduct;
     }
     if (const toml::node* n = f.Get("excluded-systems"))
       s.excludedSystems = Bits(*n, SystemNames(), "'excluded-systems' in [product]");
@@ -153,7 +153,7 @@ class ManifestReader {
     const toml::node* bottom = f.Get("bottom-color");
     if (top || bottom) {
       // The gradient colours are read only with the custom-colours flag.
-      s.productFlags |= payload::kFlagCustomColors;
+      s.productFlags |= format::kFlagCustomColors;
       s.topColor = top ? Color(*top, "'top-color' in [window]") : 0;
       s.bottomColor = bottom ? Color(*bottom, "'bottom-color' in [window]") : s.topColor;
       if (!top) s.topColor = s.bottomColor;
@@ -198,11 +198,11 @@ class ManifestReader {
       u32 hiddenFlag;
     };
     const Batch batches[] = {
-        {"pre-install", &s.preInstallBatch, payload::kFlagHidePreBatch},
-        {"post-install-1", &s.postInstallBatch1, payload::kFlagHidePostBatch1},
-        {"post-install-2", &s.postInstallBatch2, payload::kFlagHidePostBatch2},
-        {"uninstall-1", &s.uninstallBatch1, payload::kFlagHideUninstallBatch1},
-        {"uninstall-2", &s.uninstallBatch2, payload::kFlagHideUninstallBatch2},
+        {"pre-install", &s.preInstallBatch, format::kFlagHidePreBatch},
+        {"post-install-1", &s.postInstallBatch1, format::kFlagHidePostBatch1},
+        {"post-install-2", &s.postInstallBatch2, format::kFlagHidePostBatch2},
+        {"uninstall-1", &s.uninstallBatch1, format::kFlagHideUninstallBatch1},
+        {"uninstall-2", &s.uninstallBatch2, format::kFlagHideUninstallBatch2},
     };
     for (const Batch& batch : batches) {
       const toml::node* n = f.Get(batch.key);

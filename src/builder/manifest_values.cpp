@@ -118,8 +118,8 @@ u32 Color(const toml::node& node, const std::string& what) {
 }
 
 // A local date and time, a date alone (midnight), or "none" for no stamp.
-install::FileStamp Stamp(const toml::node& node, const std::string& what) {
-  install::FileStamp stamp;
+format::FileStamp Stamp(const toml::node& node, const std::string& what) {
+  format::FileStamp stamp;
   if (node.is_string() && node.as_string()->get() == "none") return stamp;
   toml::date date{};
   toml::time time{};  // a date alone means midnight

@@ -13,7 +13,7 @@
 #include <string_view>
 
 #include "builder/flag_names.h"
-#include "install/file_stamp.h"
+#include "format/file_stamp.h"
 
 namespace kova::builder::manifest {
 
@@ -50,7 +50,7 @@ u32 Bits(const toml::node& node, std::span<const NamedValue> names, const std::s
 // "#RRGGBB" or a COLORREF number, as a COLORREF (0x00BBGGRR).
 u32 Color(const toml::node& node, const std::string& what);
 // A local date and time, a date alone (midnight), or "none" for no stamp.
-install::FileStamp Stamp(const toml::node& node, const std::string& what);
+format::FileStamp Stamp(const toml::node& node, const std::string& what);
 bool IsBlank(const std::string& text);
 
 }  // namespace kova::builder::manifest

@@ -3,7 +3,7 @@
 // the items, so a single item out of place shifts everything after it.
 #include "builder/script_items.h"
 
-#include "payload/install_script.h"
+#include "format/install_script.h"
 
 namespace kova::builder {
 
@@ -16,7 +16,7 @@ void PutText(std::vector<u8>& out, const std::string& text) {
   out.push_back(0);
 }
 
-void PutStamp(std::vector<u8>& out, const install::FileStamp& stamp) {
+void PutStamp(std::vector<u8>& out, const format::FileStamp& stamp) {
   PutI32(out, stamp.year);
   PutI32(out, stamp.month);
   PutI32(out, stamp.day);
@@ -49,7 +49,7 @@ std::vector<u8> WriteInstallScript(const ScriptItems& items) {
   PutU32(out, items.bottomColor);
   PutI32(out, static_cast<i32>(items.backgroundBitmap.size()));
   out.insert(out.end(), items.backgroundBitmap.begin(), items.backgroundBitmap.end());
-  if (items.productFlags & payload::kFlagMasterProduct) PutText(out, items.masterProductName);
+  if (items.productFlags & format::kFlagMasterProduct) PutText(out, items.masterProductName);
   PutText(out, items.preInstallBatch);
   PutText(out, items.postInstallBatch1);
   PutText(out, items.postInstallBatch2);
@@ -82,7 +82,7 @@ std::vector<u8> WriteInstallScript(const ScriptItems& items) {
       PutText(out, index < language.messages.size() ? language.messages[index] : kEmpty);
     }
   }
-  PutU32(out, payload::kScriptEndMarker);
+  PutU32(out, format::kScriptEndMarker);
   return out;
 }
 

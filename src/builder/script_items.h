@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/types.h"
-#include "install/file_stamp.h"
+#include "format/file_stamp.h"
 
 namespace kova::builder {
 
@@ -29,7 +29,7 @@ struct Language {
 
 struct ScriptItems {
   u32 productFlags = 0;
-  install::FileStamp uninstallerStamp;
+  format::FileStamp uninstallerStamp;
   std::string publisher;
   std::string productName;
   std::string sharedDir;
@@ -72,6 +72,6 @@ std::vector<u8> WriteInstallScript(const ScriptItems& items);
 void PutU32(std::vector<u8>& out, u32 value);
 inline void PutI32(std::vector<u8>& out, i32 value) { PutU32(out, static_cast<u32>(value)); }
 void PutText(std::vector<u8>& out, const std::string& text);
-void PutStamp(std::vector<u8>& out, const install::FileStamp& stamp);
+void PutStamp(std::vector<u8>& out, const format::FileStamp& stamp);
 
 }  // namespace kova::builder

@@ -12,7 +12,7 @@
 #include "builder/installer_reader.h"
 #include "cli/commands.h"
 #include "cli/json_writer.h"
-#include "payload/archive.h"
+#include "format/archive.h"
 #include "payload/fatal.h"
 
 namespace kova::cli {
@@ -63,7 +63,7 @@ std::string Hex(u32 value) {
   return buffer;
 }
 
-std::string Stamp(const install::FileStamp& s) {
+std::string Stamp(const format::FileStamp& s) {
   if (!s.IsSet()) return "none";
   char buffer[96];
   std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", s.year, s.month, s.day, s.hour, s.minute,
@@ -104,10 +104,10 @@ std::vector<std::string> FileFlagList(u32 flags) {
 const char* Check(bool reached, bool ok) { return !reached ? "not checked" : ok ? "ok" : "DIFFERS"; }
 
 void PrintText(const InstallerContents& c) {
-  const payload::PeLayout& l = c.archive.layout;
-  const payload::ArchiveHeader& h = c.archive.header;
+  const format::PeLayout& l = c.archive.layout;
+  const format::ArchiveHeader& h = c.archive.header;
   std::printf("Installer            %s (%lld bytes)\n", c.path.c_str(), static_cast<long long>(c.fileSize));
-  if (c.code == payload::kNoArchive || !c.headerRead) {
+  if (c.code == format::kNoArchive || !c.headerRead) {
     std::printf("\nResult: %s\n", builder::DescribeVerdict(c).c_str());
     return;
   }
@@ -126,10 +126,10 @@ void PrintText(const InstallerContents& c) {
   std::printf("  file count         %d\n", h.fileCount);
   std::printf("  file data size     %d bytes\n", h.fileDataSize);
   std::printf("  file data checksum %s  %s\n", Hex(h.fileDataChecksum).c_str(),
-              Check(c.streamRead || c.code == payload::kCorruptStreamChecksum, c.streamChecksum == h.fileDataChecksum));
+              Check(c.streamRead || c.code == format::kCorruptStreamChecksum, c.streamChecksum == h.fileDataChecksum));
 
   if (c.scriptRead) {
-    const payload::InstallScript& s = c.script;
+    const format::InstallScript& s = c.script;
     std::printf("\nInstall script (%zu bytes)\n", c.archive.script.Size());
     std::printf("  ProductFlags       %s  %s\n", Hex(s.productFlags).c_str(),
                 Joined(builder::NamesOfBits(builder::ProductFlagNames(), s.productFlags)).c_str());
@@ -159,7 +159,7 @@ void PrintText(const InstallerContents& c) {
     std::printf("  bottom colour      %s\n", Colour(s.bottomColor).c_str());
     std::printf("  background bitmap  %s\n",
                 s.backgroundBitmap.IsEmpty() ? "none" : (std::to_string(s.backgroundBitmap.Size()) + " bytes").c_str());
-    if (s.productFlags & payload::kFlagMasterProduct) text("master product", s.masterProductName);
+    if (s.productFlags & format::kFlagMasterProduct) text("master product", s.masterProductName);
     text("pre-install batch", s.preInstallBatch);
     text("post-install 1", s.postInstallBatch1);
     text("post-install 2", s.postInstallBatch2);
@@ -169,10 +169,10 @@ void PrintText(const InstallerContents& c) {
     std::printf("  excluded systems   %s  %s\n", Hex(s.excludedSystems).c_str(),
                 Joined(builder::NamesOfBits(builder::SystemNames(), s.excludedSystems)).c_str());
     std::printf("  first sequence     %u\n", s.firstSequenceNumber);
-    if (s.iconPatchOffset > 0) std::printf("  icon patch         offset 0x%X, %d bytes\n", s.iconPatchOffset, payload::kIconPatchBytes);
+    if (s.iconPatchOffset > 0) std::printf("  icon patch         offset 0x%X, %d bytes\n", s.iconPatchOffset, format::kIconPatchBytes);
     else std::printf("  icon patch         none\n");
     std::printf("  associations       %d\n", s.associations.Size());
-    for (const payload::AssociationRecord& a : s.associations) {
+    for (const format::AssociationRecord& a : s.associations) {
       std::printf("    %s  type %s  description %s  verb %s  verb text %s  command %s  language %s  flags %s\n",
                   Quoted(Utf8(a.extension)).c_str(), Quoted(Utf8(a.fileType)).c_str(),
                   Quoted(Utf8(a.description)).c_str(), Quoted(Utf8(a.verb)).c_str(), Quoted(Utf8(a.verbText)).c_str(),
@@ -232,7 +232,7 @@ void PrintJson(const InstallerContents& c) {
     j.Null("error");
   }
   if (c.headerRead) {
-    const payload::PeLayout& l = c.archive.layout;
+    const format::PeLayout& l = c.archive.layout;
     j.BeginObject("section");
     j.Number("index", l.archiveIndex);
     j.Number("sectionCount", l.sectionCount);
@@ -240,7 +240,7 @@ void PrintJson(const InstallerContents& c) {
     j.Number("rawSize", l.rawSize);
     j.Number("virtualAddress", l.virtualAddress);
     j.EndObject();
-    const payload::ArchiveHeader& h = c.archive.header;
+    const format::ArchiveHeader& h = c.archive.header;
     j.BeginObject("header");
     j.Number("magic", h.magic);
     j.Number("builderVersion", h.builderVersion);
@@ -259,13 +259,13 @@ void PrintJson(const InstallerContents& c) {
     j.Bool("scriptChecksum", c.scriptChecksum == h.scriptKey);
     if (c.scriptRead) j.Bool("stubChecksum", c.stubChecksum == h.stubChecksum);
     else j.Null("stubChecksum");
-    if (c.streamRead || c.code == payload::kCorruptStreamChecksum) j.Bool("fileDataChecksum", c.streamChecksum == h.fileDataChecksum);
+    if (c.streamRead || c.code == format::kCorruptStreamChecksum) j.Bool("fileDataChecksum", c.streamChecksum == h.fileDataChecksum);
     else j.Null("fileDataChecksum");
     j.Bool("fileRecords", c.streamRead);
     j.EndObject();
   }
   if (c.scriptRead) {
-    const payload::InstallScript& s = c.script;
+    const format::InstallScript& s = c.script;
     j.BeginObject("script");
     j.Number("bytes", static_cast<long long>(c.archive.script.Size()));
     j.Number("productFlags", s.productFlags);
@@ -294,7 +294,7 @@ void PrintJson(const InstallerContents& c) {
     j.String("topColor", Colour(s.topColor));
     j.String("bottomColor", Colour(s.bottomColor));
     j.Number("backgroundBitmapBytes", static_cast<long long>(s.backgroundBitmap.Size()));
-    if (s.productFlags & payload::kFlagMasterProduct) j.String("masterProduct", Utf8(s.masterProductName));
+    if (s.productFlags & format::kFlagMasterProduct) j.String("masterProduct", Utf8(s.masterProductName));
     j.String("preInstallBatch", Utf8(s.preInstallBatch));
     j.String("postInstallBatch1", Utf8(s.postInstallBatch1));
     j.String("postInstallBatch2", Utf8(s.postInstallBatch2));
@@ -308,7 +308,7 @@ void PrintJson(const InstallerContents& c) {
     j.Number("firstSequenceNumber", s.firstSequenceNumber);
     j.Number("iconPatchOffset", s.iconPatchOffset);
     j.BeginArray("associations");
-    for (const payload::AssociationRecord& a : s.associations) {
+    for (const format::AssociationRecord& a : s.associations) {
       j.BeginObject();
       j.Number("flags", a.flags);
       j.String("extension", Utf8(a.extension));
@@ -414,7 +414,7 @@ int RunInspect(int argc, char** argv) {
   }
   if (!scriptOut.empty()) {
     const core::ByteBuffer& script = contents.archive.script;
-    if (!contents.headerRead || contents.code == payload::kCorruptScriptDecode) {
+    if (!contents.headerRead || contents.code == format::kCorruptScriptDecode) {
       std::fprintf(stderr, "kova inspect: %s: the install script could not be decompressed; nothing saved\n",
                    path.c_str());
     } else if (!builder::WriteFilesAtomically({{scriptOut, std::vector<u8>(script.Data(), script.Data() + script.Size()), {}}},

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <string>
 
-#include "payload/entry.h"
+#include "setup/entry.h"
 #include "payload/fatal.h"
 #include "platform/posix/host.h"
 #include "platform/posix/sandbox.h"
@@ -95,7 +95,7 @@ int RunInstaller(int argc, char** argv) {
   platform::posix::SetModuleFileName(modulePath.CStr());
   platform::posix::SetFullCommandLine(commandLine.c_str());
   platform::posix::SetExitHandler(ExitWithOutcome);
-  payload::RunStub(nullptr, arguments.empty() ? "" : arguments.c_str() + 1);
+  setup::RunStub(nullptr, arguments.empty() ? "" : arguments.c_str() + 1);
 }
 
 }  // namespace kova::cli

@@ -4,8 +4,8 @@
 #include "core/array.h"
 #include "core/memory.h"
 #include "install/file_operations.h"
-#include "install/paths.h"
-#include "install/system_paths.h"
+#include "core/paths.h"
+#include "payload/system_paths.h"
 #include "platform/directory.h"
 #include "platform/file_system.h"
 
@@ -46,7 +46,7 @@ bool CreateDirectoryPath(const char* path) {
   core::String current(path);
   for (;;) {
     if (DirectoryExists(current.CStr())) break;
-    core::String parent = DirectoryOf(current.CStr());
+    core::String parent = core::DirectoryOf(current.CStr());
     if (parent == current) break;  // "C:" and "C:\" stand for themselves
     missing.Append(current);
     if (parent.Length() < 4) break;
@@ -72,18 +72,18 @@ bool DeleteTree(const char* path) {
   core::String folder(path);
   // Without a known Windows directory every path is refused: the one folder
   // that must never go cannot be told apart.
-  const core::String& windowsDir = GetSystemPaths().windowsDir;
+  const core::String& windowsDir = payload::GetSystemPaths().windowsDir;
   if (folder.Length() <= 3 || windowsDir.IsEmpty() || folder.StartsWithNoCase(windowsDir.CStr())) return false;
 
   bool ok = true;
   {
-    core::String specification = JoinPath(folder.CStr(), "*.*");
+    core::String specification = core::JoinPath(folder.CStr(), "*.*");
     platform::FindEntry entry;
     platform::ScopedFind find(platform::FindFirst(specification.CStr(), &entry));
     if (!find) return false;
     do {
       if (entry.name.Equals(".") || entry.name.Equals("..")) continue;
-      core::String child = JoinPath(folder.CStr(), entry.name.CStr());
+      core::String child = core::JoinPath(folder.CStr(), entry.name.CStr());
       bool removed = (entry.attributes & platform::kAttributeDirectory) ? DeleteTree(child.CStr())
                                                                         : DeleteFile(child.CStr());
       ok = ok && removed;

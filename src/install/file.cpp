@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "install/paths.h"
+#include "core/paths.h"
 #include "install/temp_files.h"
 #include "payload/fatal.h"
 #include "platform/process.h"
@@ -62,8 +62,8 @@ i32 File::Open(const char* path, u32 mode, u32 attributes) {
     case kOpenNameGiven: name = path; break;
     case kOpenNewTempInTempDir: name = MakeTempFile(TempDirectory().CStr()); break;
     case kOpenNewTempInFolder: name = MakeTempFile(path ? path : ""); break;
-    case kOpenNewTempBeside: name = MakeTempFile(DirectoryOf(path).CStr()); break;
-    case kOpenInTempDir: name = JoinPath(TempDirectory().CStr(), path); break;
+    case kOpenNewTempBeside: name = MakeTempFile(core::DirectoryOf(path).CStr()); break;
+    case kOpenInTempDir: name = core::JoinPath(TempDirectory().CStr(), path); break;
     default: result = kOpenInvalidParameter; break;
   }
   // A new temporary file has just been made empty; it is opened as created.
@@ -336,7 +336,7 @@ bool File::Flush() {
   return true;
 }
 
-bool File::SetLastWriteStamp(const FileStamp& stamp) {
+bool File::SetLastWriteStamp(const format::FileStamp& stamp) {
   if (!handle_) return Fail("File not open");
   // A memory image written back later would set the time again.
   if (inMemory_ && dirty_ && !WriteImageBack()) return false;
@@ -354,8 +354,8 @@ bool File::SetLastWriteStamp(const FileStamp& stamp) {
   return true;
 }
 
-FileStamp File::GetLastWriteStamp() {
-  FileStamp stamp;
+format::FileStamp File::GetLastWriteStamp() {
+  format::FileStamp stamp;
   core::DateTime local;
   if (!handle_ || !platform::GetLastWriteTime(handle_, &local)) return stamp;
   stamp.year = local.year;

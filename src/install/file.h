@@ -9,7 +9,7 @@
 
 #include "core/byte_buffer.h"
 #include "core/string.h"
-#include "install/file_stamp.h"
+#include "format/file_stamp.h"
 #include "platform/file_system.h"
 
 namespace kova::install {
@@ -35,7 +35,7 @@ inline constexpr u32 kOpenNameMask = 0xE0000000u;
 inline constexpr u32 kOpenNameGiven = 0x0;
 inline constexpr u32 kOpenNewTempInTempDir = 0x20000000u;  // a new temporary file in the temporary folder
 inline constexpr u32 kOpenNewTempInFolder = 0x40000000u;   // ... in the folder given as path
-inline constexpr u32 kOpenNewTempBeside = 0x80000000u;     // ... in DirectoryOf(path)
+inline constexpr u32 kOpenNewTempBeside = 0x80000000u;     // ... in core::DirectoryOf(path)
 inline constexpr u32 kOpenInTempDir = 0xC0000000u;         // the path joined to the temporary folder
 
 // The mode words the engine uses.
@@ -113,9 +113,9 @@ class File {
 
   // The last-write time in local time (milliseconds 0); setting needs write
   // access and flushes the file first.
-  bool SetLastWriteStamp(const FileStamp& stamp);
+  bool SetLastWriteStamp(const format::FileStamp& stamp);
   // All zeros when there is no file or the time cannot be read.
-  FileStamp GetLastWriteStamp();
+  format::FileStamp GetLastWriteStamp();
 
  private:
   i32 OpenOnce(const core::String& name, u32 mode, u32 attributes);

@@ -3,10 +3,10 @@
 #include "install/file_stream.h"
 
 #include "install/file.h"
-#include "install/paths.h"
-#include "payload/checksum.h"
+#include "core/paths.h"
+#include "format/checksum.h"
 #include "payload/command_line.h"
-#include "payload/decompress.h"
+#include "format/decompress.h"
 #include "payload/fatal.h"
 #include "payload/message_format.h"
 #include "payload/messages.h"
@@ -38,7 +38,7 @@ void AskForVolume(i32 number, const core::String& path, bool wrong) {
     text = payload::GetMessage(30);
     text += "\r\n\r\n";
   }
-  char drive = DriveLetterOf(path.CStr());
+  char drive = core::DriveLetterOf(path.CStr());
   text += payload::FormatMessageText(payload::GetMessage(26).CStr(), {number, drive ? drive : ' '});
   int answer = Prompt()(text.CStr(), payload::GetMessage(27).CStr(), platform::kBoxOkCancel | platform::kBoxIconQuestion);
   if (answer == platform::kIdOk) return;
@@ -53,7 +53,7 @@ void AskForVolume(i32 number, const core::String& path, bool wrong) {
 i32 OpenVolume(const core::String& path, i32 number, u32 expected, File& volume, i32* size) {
   for (int attempts = 0;; ) {
     if (attempts > 0) {
-      if (payload::IsAutomaticMode()) return payload::kCorruptVolumeRead;
+      if (payload::IsAutomaticMode()) return format::kCorruptVolumeRead;
       AskForVolume(number, path, attempts > 1);
     }
     if (volume.Open(path.CStr(), kModeRead) != kOpenOk) {
@@ -90,11 +90,11 @@ i32 AssembleFromVolumes(const FileStreamInput& input, i64 present, core::ByteBuf
     if (!allocated) {
       stream.Reserve(static_cast<std::size_t>(length));
       if (present > 0 && !input.programFile->ReadAt(input.streamStart, stream.Data(), present))
-        return payload::kCorruptVolumeRead;
+        return format::kCorruptVolumeRead;
       allocated = true;
     }
     i64 take = size - 4 < length - filled ? size - 4 : length - filled;
-    if (!volume.ReadBlock(stream.Data() + filled, static_cast<i32>(take))) return payload::kCorruptVolumeRead;
+    if (!volume.ReadBlock(stream.Data() + filled, static_cast<i32>(take))) return format::kCorruptVolumeRead;
     filled += take;
   }
   stream.SetSizeUnchecked(static_cast<std::size_t>(length));
@@ -107,20 +107,20 @@ void SetVolumePrompt(VolumePromptFunction prompt) { Prompt() = prompt ? prompt :
 
 core::String VolumePath(const char* folder, const char* baseName, i32 number) {
   core::String name = core::Formatted("%s%d.KVA", baseName ? baseName : "", number);
-  return JoinPath(folder, name.CStr());
+  return core::JoinPath(folder, name.CStr());
 }
 
 i32 LoadFileStream(const FileStreamInput& input, core::ByteBuffer& stream) {
   ui::SetPhase(8);
   stream = core::ByteBuffer();
-  if (input.length < 0) return payload::kCorruptFileDataSize;
-  if (input.bytesInProgramFile < 0) return payload::kCorruptArchiveEnd;
-  if (!input.programFile && input.bytesInProgramFile > 0 && input.length > 0) return payload::kCorruptVolumeRead;
+  if (input.length < 0) return format::kCorruptFileDataSize;
+  if (input.bytesInProgramFile < 0) return format::kCorruptArchiveEnd;
+  if (!input.programFile && input.bytesInProgramFile > 0 && input.length > 0) return format::kCorruptVolumeRead;
   if (input.bytesInProgramFile >= input.length) {
     // The whole stream is here: read once, used in place.
     stream.Reserve(static_cast<std::size_t>(input.length));
     if (input.length > 0 && !input.programFile->ReadAt(input.streamStart, stream.Data(), input.length))
-      return payload::kCorruptVolumeRead;
+      return format::kCorruptVolumeRead;
     stream.SetSizeUnchecked(static_cast<std::size_t>(input.length));
   } else if (i32 code = AssembleFromVolumes(input, input.bytesInProgramFile, stream)) {
     return code;
@@ -128,12 +128,12 @@ i32 LoadFileStream(const FileStreamInput& input, core::ByteBuffer& stream) {
 
   ui::WaitStep(700);
   ui::SetPhaseAndPosition(62, 36);
-  if (payload::Checksum32(stream.Data(), static_cast<i64>(stream.Size())) != input.checksum)
-    return payload::kCorruptStreamChecksum;
+  if (format::Checksum32(stream.Data(), static_cast<i64>(stream.Size())) != input.checksum)
+    return format::kCorruptStreamChecksum;
   ui::WaitStep(350);
   if (input.compressed && input.length != 0) {
     ui::SetPhaseAndPosition(29, 40);
-    if (!payload::Decompress(stream, input.maxDecompressedSize)) return payload::kCorruptStreamDecode;
+    if (!format::Decompress(stream, input.maxDecompressedSize)) return format::kCorruptStreamDecode;
     ui::WaitStep(700);
   }
   return 0;

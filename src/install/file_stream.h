@@ -14,12 +14,12 @@
 
 #include "core/byte_buffer.h"
 #include "core/string.h"
-#include "payload/byte_source.h"
+#include "format/byte_source.h"
 
 namespace kova::install {
 
 struct FileStreamInput {
-  payload::ByteSource* programFile = nullptr;  // the installer's own file
+  format::ByteSource* programFile = nullptr;  // the installer's own file
   i64 streamStart = 0;      // offset of the stream's first byte in programFile
   i64 bytesInProgramFile = 0;  // stream bytes the installer holds (to the archive end)
   i32 length = 0;           // of the stream as stored (compressed, when it is)

@@ -47,7 +47,7 @@ ParsedVersion ParseVersion(const char* text) {
 
 }  // namespace
 
-i32 CompareStamps(const FileStamp& a, const FileStamp& b) {
+i32 CompareStamps(const format::FileStamp& a, const format::FileStamp& b) {
   const i32 left[] = {a.year, a.month, a.day, a.hour, a.minute, a.second};
   const i32 right[] = {b.year, b.month, b.day, b.hour, b.minute, b.second};
   for (int i = 0; i < 6; ++i)
@@ -55,9 +55,9 @@ i32 CompareStamps(const FileStamp& a, const FileStamp& b) {
   return 0;
 }
 
-bool IsOlderThan(const char* path, const FileStamp& stamp) {
+bool IsOlderThan(const char* path, const format::FileStamp& stamp) {
   if (!stamp.IsSet()) return true;
-  FileStamp existing;
+  format::FileStamp existing;
   // A time that cannot be read comes back as all zeros.
   if (!ReadFileStamp(path, &existing) || !existing.IsSet()) return true;
   return CompareStamps(existing, stamp) < 0;

@@ -4,17 +4,17 @@
 #pragma once
 
 #include "core/string.h"
-#include "install/file_stamp.h"
+#include "format/file_stamp.h"
 
 namespace kova::install {
 
 // Field by field in the order year, month, day, hour, minute, second; the
 // first difference decides: below 0 when a is earlier, 0 when equal.
-i32 CompareStamps(const FileStamp& a, const FileStamp& b);
+i32 CompareStamps(const format::FileStamp& a, const format::FileStamp& b);
 
 // True when stamp is not set, when the file's last-write time cannot be read,
 // or when that time (local, whole seconds) is before stamp.
-bool IsOlderThan(const char* path, const FileStamp& stamp);
+bool IsOlderThan(const char* path, const format::FileStamp& stamp);
 
 // The key of the version text in a file's version resource.
 inline constexpr const char* kFileVersionKey = "\\StringFileInfo\\040904E4\\FileVersion";

@@ -3,21 +3,21 @@
 
 #include "install/directories.h"
 #include "install/file_operations.h"
-#include "install/file_record.h"
+#include "format/file_record.h"
 #include "install/install_texts.h"
 #include "install/installed_file_writer.h"
 #include "install/path_text.h"
-#include "install/paths.h"
+#include "core/paths.h"
 #include "install/replacement_rules.h"
 #include "install/restart_replacement.h"
 #include "install/shared_files.h"
 #include "install/shortcut_entries.h"
 #include "install/system_folders.h"
-#include "install/system_paths.h"
+#include "payload/system_paths.h"
 #include "install/temp_files.h"
-#include "payload/archive_open.h"
+#include "format/archive_open.h"
 #include "payload/fatal.h"
-#include "payload/install_script.h"
+#include "format/install_script.h"
 #include "payload/message_format.h"
 #include "payload/messages.h"
 #include "payload/product_flags.h"
@@ -43,7 +43,7 @@ struct LoopState {
   RestartReplacer replacer;
 };
 
-bool IsInstallDirType(u32 type) { return type == kFileTypeInstallDir || type == kFileTypeStartup; }
+bool IsInstallDirType(u32 type) { return type == format::kFileTypeInstallDir || type == format::kFileTypeStartup; }
 
 // Appends text to out in double quotes, a quote inside doubled so that the
 // uninstaller's TakeQuoted gives the text back as it was.
@@ -56,39 +56,39 @@ void AppendQuoted(core::String& out, const core::String& text) {
   out += '"';
 }
 
-void AddShortcutEntry(const LoopState& state, const FileRecord& record, const core::String& target) {
+void AddShortcutEntry(const LoopState& state, const format::FileRecord& record, const core::String& target) {
   ShortcutEntry entry;
-  entry.desktop = (record.flags & kFileDesktopShortcut) != 0;
-  entry.programsMenu = (record.flags & kFileProgramsShortcut) != 0;
-  entry.startup = record.type == kFileTypeStartup;
-  entry.permanent = (record.flags & kFilePermanent) != 0;
+  entry.desktop = (record.flags & format::kFileDesktopShortcut) != 0;
+  entry.programsMenu = (record.flags & format::kFileProgramsShortcut) != 0;
+  entry.startup = record.type == format::kFileTypeStartup;
+  entry.permanent = (record.flags & format::kFilePermanent) != 0;
   entry.target = target;
   if (!record.text1.IsEmpty()) {
     entry.name = record.text1;
   } else {
-    core::String fileName = FileNameOf(target.CStr());
+    core::String fileName = core::FileNameOf(target.CStr());
     entry.name = payload::FormatMessageText(payload::GetMessage(38).CStr(), {fileName});
   }
-  if (!core::IsBlankText(record.text2.CStr())) entry.iconPath = JoinPath(state.uninstallFolder.CStr(), record.text2.CStr());
+  if (!core::IsBlankText(record.text2.CStr())) entry.iconPath = core::JoinPath(state.uninstallFolder.CStr(), record.text2.CStr());
   entry.arguments = record.text3;
   ShortcutEntries().Append(static_cast<ShortcutEntry&&>(entry));
 }
 
 // One record, from the choice of its target to the status line. Returns 0
 // or the corrupt code of the writer.
-i32 InstallRecord(LoopState& state, const FileRecord& record) {
+i32 InstallRecord(LoopState& state, const format::FileRecord& record) {
   const InstallFilesInput& input = state.input;
   InstallFilesOutput& output = state.output;
   core::String& errorText = ErrorText();
   const u32 type = record.type;
   const u32 flags = record.flags;
-  const bool permanent = (flags & kFilePermanent) != 0;
-  const bool recordOneByOne = !(input.options & payload::kFlagRemoveInstallDir) && !permanent;
+  const bool permanent = (flags & format::kFilePermanent) != 0;
+  const bool recordOneByOne = !(input.options & format::kFlagRemoveInstallDir) && !permanent;
 
   const core::String* folder = &input.installDir;
-  if (type == kFileTypeShared) folder = &input.sharedDir;
-  else if (type == kFileTypeFont) folder = &state.fontDir;
-  else if (type == kFileTypeSystem) folder = &state.systemDir;
+  if (type == format::kFileTypeShared) folder = &input.sharedDir;
+  else if (type == format::kFileTypeFont) folder = &state.fontDir;
+  else if (type == format::kFileTypeSystem) folder = &state.systemDir;
   // Joined to an empty folder a name would land in the current directory,
   // wherever that is; such a file is not installed. (SharedDir is empty
   // when the installation is not recorded for uninstalling.)
@@ -96,22 +96,22 @@ i32 InstallRecord(LoopState& state, const FileRecord& record) {
     errorText.AppendFormat("%s %s\r\n", payload::GetMessage(31).CStr(), record.name.CStr());
     return 0;
   }
-  core::String target = JoinPath(folder->CStr(), record.name.CStr());
-  if (type == kFileTypeShared || type == kFileTypeSystem)
-    output.sharedFileList.Append(type == kFileTypeSystem || permanent ? target + " " : target);
+  core::String target = core::JoinPath(folder->CStr(), record.name.CStr());
+  if (type == format::kFileTypeShared || type == format::kFileTypeSystem)
+    output.sharedFileList.Append(type == format::kFileTypeSystem || permanent ? target + " " : target);
   bool installDirFile = IsInstallDirType(type);
-  if (flags & kFileInUninstallDir) {
-    target = JoinPath(state.uninstallFolder.CStr(), record.name.CStr());
+  if (flags & format::kFileInUninstallDir) {
+    target = core::JoinPath(state.uninstallFolder.CStr(), record.name.CStr());
     installDirFile = false;
   }
 
-  switch (flags & kFileExistingMask) {
-    case kFileNeverInstall:
+  switch (flags & format::kFileExistingMask) {
+    case format::kFileNeverInstall:
       return 0;
-    case kFileOnlyIfExists:
+    case format::kFileOnlyIfExists:
       if (!FileExists(target.CStr())) return 0;
       break;
-    case kFileOnlyIfMissing:
+    case format::kFileOnlyIfMissing:
       if (FileExists(target.CStr())) {
         if (!permanent && IsInstallDirType(type)) system::AddUninstallEntry(target.CStr(), system::kUninstallFile);
         return 0;
@@ -122,8 +122,8 @@ i32 InstallRecord(LoopState& state, const FileRecord& record) {
   }
 
   if (!ShouldInstall(type, target.CStr(), record.stamp, record.text1.CStr(), LogText())) return 0;
-  if ((type == kFileTypeInstallDir && (flags & (kFileDesktopShortcut | kFileProgramsShortcut))) ||
-      type == kFileTypeStartup)
+  if ((type == format::kFileTypeInstallDir && (flags & (format::kFileDesktopShortcut | format::kFileProgramsShortcut))) ||
+      type == format::kFileTypeStartup)
     AddShortcutEntry(state, record, target);
 
   // A shared, font or system file in use is written beside the installation
@@ -140,7 +140,7 @@ i32 InstallRecord(LoopState& state, const FileRecord& record) {
   }
 
   if (installDirFile) {
-    core::String directory = DirectoryOf(target.CStr());
+    core::String directory = core::DirectoryOf(target.CStr());
     // Equal without regard to case, and to a trailing backslash of InstallDir.
     if (!PathsEqual(directory.CStr(), input.installDir.CStr())) {
       if (!CreateDirectoryPath(directory.CStr()))
@@ -151,11 +151,11 @@ i32 InstallRecord(LoopState& state, const FileRecord& record) {
   if (IsInstallDirType(type) && recordOneByOne) system::AddUninstallEntry(target.CStr(), system::kUninstallFile);
 
   WriteResult written = WriteInstalledFile(target.CStr(), record.data, record.size, record.stamp, input.options, errorText);
-  if (written == WriteResult::kNegativeSize) return payload::kCorruptNegativeWrite;
+  if (written == WriteResult::kNegativeSize) return format::kCorruptNegativeWrite;
   if (written == WriteResult::kFailed) return 0;
   ++output.filesWritten;
 
-  if (type == kFileTypeFont) {
+  if (type == format::kFileTypeFont) {
     if (platform::AddFontFile(record.name.CStr()) == 0) {
       errorText.AppendFormat("%s %s\r\n", payload::GetMessage(31).CStr(), target.CStr());
       return 0;
@@ -170,35 +170,35 @@ i32 InstallRecord(LoopState& state, const FileRecord& record) {
   }
 
   if (!occupied.IsEmpty()) {
-    payload::AddProductFlags(payload::kFlagRestartPending);
+    payload::AddProductFlags(format::kFlagRestartPending);
     output.restartNeeded = true;
     if (!ReplaceAtRestart(state.replacer, target.CStr(), occupied.CStr(), errorText)) return 0;
   }
 
   ui::SetStatus("%s -> %s", record.name.CStr(), target.CStr());
-  if (input.options & payload::kFlagLogEveryFile) LogText().AppendFormat("%s -> %s\r\n", record.name.CStr(), target.CStr());
+  if (input.options & format::kFlagLogEveryFile) LogText().AppendFormat("%s -> %s\r\n", record.name.CStr(), target.CStr());
   return 0;
 }
 
 }  // namespace
 
-FileStreamInput FileStreamInputOf(payload::ByteSource& programFile, const payload::OpenedArchive& archive,
+FileStreamInput FileStreamInputOf(format::ByteSource& programFile, const format::OpenedArchive& archive,
                                   const char* volumeBaseName, u32 firstSequenceNumber, u32 options) {
-  const payload::ArchiveHeader& header = archive.header;
+  const format::ArchiveHeader& header = archive.header;
   FileStreamInput input;
   input.programFile = &programFile;
   input.streamStart = archive.sectionStart + header.FileDataOffset();
   input.bytesInProgramFile = static_cast<i64>(header.archiveEnd) - header.FileDataOffset();
   input.length = header.fileDataSize;
   input.checksum = header.fileDataChecksum;
-  input.compressed = (options & payload::kFlagCompressedData) != 0;
+  input.compressed = (options & format::kFlagCompressedData) != 0;
   i64 limit = kTextBytesPerRecord;
   for (i32 size : header.fileSizes) {
-    limit += (size > 0 ? size : 0) + kRecordFixedBytes + kTextBytesPerRecord;
+    limit += (size > 0 ? size : 0) + format::kRecordFixedBytes + kTextBytesPerRecord;
     if (limit > kMaxStreamBytes) limit = kMaxStreamBytes;
   }
   input.maxDecompressedSize = static_cast<std::size_t>(limit);
-  input.volumeFolder = GetSystemPaths().installerDir;
+  input.volumeFolder = payload::GetSystemPaths().installerDir;
   input.volumeBaseName = volumeBaseName;
   input.firstSequenceNumber = firstSequenceNumber;
   return input;
@@ -212,16 +212,16 @@ i32 TryInstallFiles(const InstallFilesInput& input, InstallFilesOutput& output) 
   LoopState state{input, output, core::String(), input.systemDir, input.fontDir, MakeRestartReplacer()};
   if (state.systemDir.IsEmpty()) state.systemDir = SystemDir();
   if (state.fontDir.IsEmpty()) state.fontDir = FontDir();
-  state.uninstallFolder = JoinPath(input.installDir.CStr(), input.uninstallSubdir.CStr());
+  state.uninstallFolder = core::JoinPath(input.installDir.CStr(), input.uninstallSubdir.CStr());
   if (!input.uninstallSubdir.IsEmpty()) CreateDirectoryPath(state.uninstallFolder.CStr());
   system::ClearUninstallList();
   output.sharedFileList.Clear();
 
   const i32 count = input.fileSizes ? input.fileSizes->Size() : 0;
-  FileRecordReader reader(stream.Data(), stream.Size());
+  format::FileRecordReader reader(stream.Data(), stream.Size());
   for (i32 i = 0; i < count; ++i) {
     ui::SetPosition(static_cast<i32>(45 + static_cast<i64>(i) * 40 / count));
-    FileRecord record;
+    format::FileRecord record;
     if (i32 code = reader.Next((*input.fileSizes)[i], record)) return code;
     payload::PumpMessages();
     if (i32 code = InstallRecord(state, record)) return code;
@@ -229,7 +229,7 @@ i32 TryInstallFiles(const InstallFilesInput& input, InstallFilesOutput& output) 
 
   if (output.fontsChanged) platform::BroadcastFontChange();
   ui::SetPosition(87);
-  if (input.options & payload::kFlagUninstallSupport)
+  if (input.options & format::kFlagUninstallSupport)
     output.sharedFiles = UpdateSharedFileCounts(output.sharedFileList, input.reinstall,
                                                 input.previousSharedFiles.CStr(), ErrorText());
   ui::WaitStep(400);

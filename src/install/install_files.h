@@ -17,7 +17,7 @@
 #include "core/string.h"
 #include "install/file_stream.h"
 
-namespace kova::payload {
+namespace kova::format {
 struct OpenedArchive;
 }
 
@@ -49,7 +49,7 @@ struct InstallFilesOutput {
 // where the stream starts in it and how much of it is there, its length,
 // checksum and compression, the volume names and the decompressed-size
 // limit. options: ProductFlags.
-FileStreamInput FileStreamInputOf(payload::ByteSource& programFile, const payload::OpenedArchive& archive,
+FileStreamInput FileStreamInputOf(format::ByteSource& programFile, const format::OpenedArchive& archive,
                                   const char* volumeBaseName, u32 firstSequenceNumber, u32 options);
 
 // The whole file loop. Returns 0, or the corrupt-archive code of the damage

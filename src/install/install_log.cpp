@@ -7,13 +7,13 @@
 #include "install/install_log.h"
 
 #include "core/string.h"
-#include "install/folders.h"
+#include "payload/folders.h"
 #include "install/uninstall_data_path.h"
 #include "install/whole_file.h"
-#include "payload/archive.h"
+#include "format/archive.h"
 #include "payload/command_line.h"
 #include "payload/fatal.h"
-#include "payload/install_script.h"
+#include "format/install_script.h"
 #include "payload/message_format.h"
 #include "payload/messages.h"
 #include "payload/product_flags.h"
@@ -44,13 +44,13 @@ MessageBoxFunction& Box() {
 // at 32,767 characters).
 core::String BuildSection(const core::String& logText, bool reinstall, const core::String& errorText,
                           const char* productVersion) {
-  const InstallFolders& folders = Folders();
+  const payload::InstallFolders& folders = payload::Folders();
   core::String section;
   section.Format("\r\nInstallation log for: %s\r\n", folders.productName.CStr());
   section.AppendFormat("Install date: %s\r\n", core::FormatDateTime(Clock()(), core::kLogDateFormat).CStr());
   section.AppendFormat("Install type: %s\r\n", reinstall ? "Reinstall" : "New");
   section.AppendFormat("Install location: %s\r\n", folders.installDir.CStr());
-  section.AppendFormat("Installer version: %.1f\r\n", payload::kBuilderVersion / 100.0);
+  section.AppendFormat("Installer version: %.1f\r\n", format::kBuilderVersion / 100.0);
   if (!core::IsBlankText(productVersion)) section.AppendFormat("Product version: %s\r\n", productVersion);
   section += "\r\n";
   if (!logText.IsEmpty()) {
@@ -95,7 +95,7 @@ void WriteInstallLog(const core::String& logText, bool reinstall, core::String e
         viewLog = answer == platform::kIdYes;
       }
     } else {
-      if (!automatic && !(flags & payload::kFlagNoLogErrorBox))
+      if (!automatic && !(flags & format::kFlagNoLogErrorBox))
         Box()(payload::DialogOwner(), payload::GetMessage(kMessageErrorsText).CStr(),
               payload::GetMessage(kMessageErrorsCaption).CStr(), platform::kBoxOk | platform::kBoxIconAsterisk);
       errorText += payload::GetMessage(kMessageErrorsCaption);
@@ -103,7 +103,7 @@ void WriteInstallLog(const core::String& logText, bool reinstall, core::String e
     }
   }
 
-  if ((flags & payload::kFlagAlwaysLog) || !clean || !logText.IsEmpty()) {
+  if ((flags & format::kFlagAlwaysLog) || !clean || !logText.IsEmpty()) {
     core::String section = BuildSection(logText, reinstall, errorText, productVersion);
     if (!AppendTextToFile(logPath.CStr(), section.CStr(), 0)) viewLog = false;
   }

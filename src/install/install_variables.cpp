@@ -2,10 +2,10 @@
 #include "install/install_variables.h"
 
 #include "install/directories.h"
-#include "install/folders.h"
-#include "install/paths.h"
+#include "payload/folders.h"
+#include "core/paths.h"
 #include "install/system_folders.h"
-#include "install/system_paths.h"
+#include "payload/system_paths.h"
 
 namespace kova::install {
 namespace {
@@ -22,14 +22,14 @@ core::String DriveText(char letter, bool withColon) {
   return text;
 }
 
-core::String WindowsDir() { return GetSystemPaths().windowsDir; }
-core::String SharedDir() { return Folders().sharedDir; }
-core::String InstallerDir() { return GetSystemPaths().installerDir; }
-core::String InstallerDrive() { return DriveText(GetSystemPaths().installerDrive, false); }
+core::String WindowsDir() { return payload::GetSystemPaths().windowsDir; }
+core::String SharedDir() { return payload::Folders().sharedDir; }
+core::String InstallerDir() { return payload::GetSystemPaths().installerDir; }
+core::String InstallerDrive() { return DriveText(payload::GetSystemPaths().installerDrive, false); }
 core::String BootDriveLetter() { return DriveText(BootDrive(), false); }
 core::String BootDriveWithColon() { return DriveText(BootDrive(), true); }
-core::String InstallDir() { return Folders().installDir; }
-core::String InstallDrive() { return DriveText(DriveLetterOf(Folders().installDir.CStr()), false); }
+core::String InstallDir() { return payload::Folders().installDir; }
+core::String InstallDrive() { return DriveText(core::DriveLetterOf(payload::Folders().installDir.CStr()), false); }
 
 struct Variable {
   const char* name;
@@ -75,11 +75,11 @@ constexpr Variable kGeneralVariables[] = {
 core::String ExpandDefaultDirectory(const char* text) {
   core::String directory(text);
   if (directory.IsEmpty()) {
-    directory = Folders().productName;
+    directory = payload::Folders().productName;
   } else {
     Expand(directory, kDefaultDirVariables, sizeof kDefaultDirVariables / sizeof kDefaultDirVariables[0]);
   }
-  if (!directory.EqualsNoCase("<master>")) MakeAbsolutePath(directory, ProgramsDir().CStr());
+  if (!directory.EqualsNoCase("<master>")) core::MakeAbsolutePath(directory, ProgramsDir().CStr());
   return directory;
 }
 
@@ -88,7 +88,7 @@ void ExpandInstallVariables(core::String& text) {
 }
 
 void ApplyDirectoryDefaults(const DirectoryTexts& texts, bool uninstallSupport) {
-  InstallFolders& folders = Folders();
+  payload::InstallFolders& folders = payload::Folders();
   folders.publisher = texts.publisher;
   if (folders.productName.IsEmpty()) folders.productName = texts.productName;
 
@@ -96,7 +96,7 @@ void ApplyDirectoryDefaults(const DirectoryTexts& texts, bool uninstallSupport) 
   if (folders.sharedDir.IsEmpty())
     folders.sharedDir = core::IsBlankText(folders.publisher.CStr()) ? folders.productName : folders.publisher;
   if (uninstallSupport) {
-    MakeAbsolutePath(folders.sharedDir, CommonFilesDir().CStr());
+    core::MakeAbsolutePath(folders.sharedDir, CommonFilesDir().CStr());
     // A folder that cannot be made now fails later, where a file is written
     // into it and the failure is reported.
     CreateDirectoryPath(folders.sharedDir.CStr());

@@ -23,7 +23,7 @@ struct DirectoryTexts {
   const char* defaultDir = nullptr;
 };
 
-// Sets Folders() from the script's texts with their defaults: the shared
+// Sets payload::Folders() from the script's texts with their defaults: the shared
 // directory becomes the publisher (or the product name when the publisher is
 // blank); when the installation is recorded for uninstalling
 // (uninstallSupport, ProductFlags 0x4) it is made absolute below the common

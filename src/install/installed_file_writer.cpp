@@ -5,7 +5,7 @@
 
 #include "install/file.h"
 #include "install/file_operations.h"
-#include "payload/install_script.h"
+#include "format/install_script.h"
 #include "payload/messages.h"
 
 namespace kova::install {
@@ -34,14 +34,14 @@ bool FileHoldsData(const char* path, const u8* data, i32 size) {
   return true;
 }
 
-WriteResult WriteInstalledFile(const char* target, const u8* data, i32 size, const FileStamp& stamp, u32 options,
+WriteResult WriteInstalledFile(const char* target, const u8* data, i32 size, const format::FileStamp& stamp, u32 options,
                                core::String& errorText) {
   if (size < 0) return WriteResult::kNegativeSize;
   bool written = false;
   for (int attempt = 0; attempt < kWriteAttempts && !written; ++attempt) {
     if (WriteOnce(target, data, size)) {
-      written = !(options & payload::kFlagVerifyFiles) || FileHoldsData(target, data, size);
-    } else if (attempt == 0 && (options & payload::kFlagClearReadOnly)) {
+      written = !(options & format::kFlagVerifyFiles) || FileHoldsData(target, data, size);
+    } else if (attempt == 0 && (options & format::kFlagClearReadOnly)) {
       SetReadOnly(target, false);
     }
   }

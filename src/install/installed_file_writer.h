@@ -6,7 +6,7 @@
 #pragma once
 
 #include "core/string.h"
-#include "install/file_stamp.h"
+#include "format/file_stamp.h"
 
 namespace kova::install {
 
@@ -19,7 +19,7 @@ enum class WriteResult {
 // options: the ProductFlags bits kFlagVerifyFiles (0x40000) and
 // kFlagClearReadOnly (0x80000) are read. On failure the error text gets
 // message 31, a space, the target and CR LF.
-WriteResult WriteInstalledFile(const char* target, const u8* data, i32 size, const FileStamp& stamp, u32 options,
+WriteResult WriteInstalledFile(const char* target, const u8* data, i32 size, const format::FileStamp& stamp, u32 options,
                                core::String& errorText);
 
 // Reads the file back in blocks of 4,096 bytes: true when it holds exactly

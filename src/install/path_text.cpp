@@ -3,12 +3,12 @@
 
 #include <cstring>
 
-#include "install/paths.h"
+#include "core/paths.h"
 
 namespace kova::install {
 namespace {
 
-// The separator of DirectoryOf: the last backslash, else the first colon.
+// The separator of core::DirectoryOf: the last backslash, else the first colon.
 i32 SeparatorOf(const core::String& path) {
   i32 backslash = path.FindBackward('\\', path.Length() - 1);
   if (backslash >= 0) return backslash;

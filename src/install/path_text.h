@@ -7,7 +7,7 @@
 
 namespace kova::install {
 
-// Keeps everything up to and including the separator DirectoryOf finds
+// Keeps everything up to and including the separator core::DirectoryOf finds
 // ("C:\a\b.txt" -> "C:\a\"); false when there is none.
 bool StripFileName(core::String& path);
 // Removes everything up to and including that separator.

@@ -2,7 +2,7 @@
 #include "install/processes.h"
 
 #include "core/string.h"
-#include "install/system_paths.h"
+#include "payload/system_paths.h"
 #include "platform/child_process.h"
 
 namespace kova::install {
@@ -54,7 +54,7 @@ u32 RunProcess(const char* commandLine, u32 options, const char* workingDirector
 
 bool OpenDocument(const char* path) {
   if (!path || !*path) return false;
-  return platform::OpenWithShell(path, GetSystemPaths().installerDir.CStr());
+  return platform::OpenWithShell(path, payload::GetSystemPaths().installerDir.CStr());
 }
 
 }  // namespace kova::install

@@ -8,7 +8,7 @@
 #pragma once
 
 #include "core/string.h"
-#include "install/file_stamp.h"
+#include "format/file_stamp.h"
 
 namespace kova::install {
 
@@ -20,7 +20,7 @@ inline constexpr const char* kLogDateNotNewer = " was not installed because its 
 
 // True when the file is to be written. versionText: the record's text 1
 // (the new file's version, for type 6).
-bool ShouldInstall(u32 type, const char* target, const FileStamp& stamp, const char* versionText,
+bool ShouldInstall(u32 type, const char* target, const format::FileStamp& stamp, const char* versionText,
                    core::String& logText);
 
 }  // namespace kova::install

@@ -1,8 +1,8 @@
 // Replacing files in use at the next restart; see restart_replacement.h.
 #include "install/restart_replacement.h"
 
-#include "install/paths.h"
-#include "install/system_paths.h"
+#include "core/paths.h"
+#include "payload/system_paths.h"
 #include "platform/file_system.h"
 #include "platform/profile.h"
 #include "platform/version.h"
@@ -14,7 +14,7 @@ RestartReplacer MakeRestartReplacer() {
   platform::OsVersion version;
   replacer.isNt = platform::GetOsVersion(&version) && version.platformId == platform::kPlatformNt;
   replacer.moveFileExLinked = replacer.isNt && platform::CanMoveWithFlags();
-  replacer.windowsDir = GetSystemPaths().windowsDir;
+  replacer.windowsDir = payload::GetSystemPaths().windowsDir;
   return replacer;
 }
 
@@ -23,7 +23,7 @@ bool ReplaceAtRestart(const RestartReplacer& replacer, const char* temporary, co
   if (!replacer.isNt) {
     // What WritePrivateProfileStringA answers is of no use here: Windows 95
     // reports nothing about the file it will read at the restart.
-    core::String wininit = JoinPath(replacer.windowsDir.CStr(), "wininit.ini");
+    core::String wininit = core::JoinPath(replacer.windowsDir.CStr(), "wininit.ini");
     platform::SetProfileString("rename", occupied, temporary, wininit.CStr());
     return true;
   }

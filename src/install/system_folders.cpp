@@ -2,8 +2,8 @@
 // system_folders.h.
 #include "install/system_folders.h"
 
-#include "install/paths.h"
-#include "install/system_paths.h"
+#include "core/paths.h"
+#include "payload/system_paths.h"
 #include "platform/process.h"
 #include "system/registry.h"
 
@@ -41,7 +41,7 @@ core::String OrFallback(core::String value, const core::String& fallback) {
   return value.IsEmpty() ? fallback : value;
 }
 
-core::String UnderWindows(const char* name) { return JoinPath(GetSystemPaths().windowsDir.CStr(), name); }
+core::String UnderWindows(const char* name) { return core::JoinPath(payload::GetSystemPaths().windowsDir.CStr(), name); }
 
 }  // namespace
 
@@ -65,7 +65,7 @@ core::String ProgramsDir() { return OrFallback(ReadWindowsSetting("ProgramFilesD
 
 core::String CommonFilesDir() {
   core::String value = ReadWindowsSetting("CommonFilesDir");
-  return value.IsEmpty() ? JoinPath(ProgramsDir().CStr(), "Common Files") : value;
+  return value.IsEmpty() ? core::JoinPath(ProgramsDir().CStr(), "Common Files") : value;
 }
 
 core::String DeviceDir() { return OrFallback(ReadWindowsSetting("DevicePath"), UnderWindows("INF")); }
@@ -84,12 +84,12 @@ core::String StartMenuDir() { return OrFallback(ReadShellFolder("Start Menu"), U
 
 core::String SMProgramsDir() {
   core::String value = ReadShellFolder("Programs");
-  return value.IsEmpty() ? JoinPath(StartMenuDir().CStr(), "Programs") : value;
+  return value.IsEmpty() ? core::JoinPath(StartMenuDir().CStr(), "Programs") : value;
 }
 
 core::String StartupDir() {
   core::String value = ReadShellFolder("Startup");
-  return value.IsEmpty() ? JoinPath(SMProgramsDir().CStr(), "StartUp") : value;
+  return value.IsEmpty() ? core::JoinPath(SMProgramsDir().CStr(), "StartUp") : value;
 }
 
 void SetFolderKeys(platform::RegistryKey userRoot, platform::RegistryKey machineRoot, const char* currentVersion) {

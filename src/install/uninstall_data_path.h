@@ -9,7 +9,7 @@
 
 namespace kova::install {
 
-// InstallDir joined with (UninstallSubdir joined with name), from Folders().
+// InstallDir joined with (UninstallSubdir joined with name), from payload::Folders().
 core::String UninstallDataPath(const char* name);
 
 }  // namespace kova::install

@@ -14,7 +14,7 @@ constexpr u32 kAppendWaitMilliseconds = 25;
 
 }  // namespace
 
-bool ReadFileStamp(const char* path, FileStamp* stamp) {
+bool ReadFileStamp(const char* path, format::FileStamp* stamp) {
   File file;
   if (file.Open(path, kModeRead) != kOpenOk) return false;
   *stamp = file.GetLastWriteStamp();

@@ -4,13 +4,13 @@
 #pragma once
 
 #include "core/string.h"
-#include "install/file_stamp.h"
+#include "format/file_stamp.h"
 
 namespace kova::install {
 
 // Opens with kModeRead and reads the last-write stamp; false when the open
 // fails.
-bool ReadFileStamp(const char* path, FileStamp* stamp);
+bool ReadFileStamp(const char* path, format::FileStamp* stamp);
 
 // AppendTextToFile options.
 inline constexpr u32 kAppendEnsureLineBreak = 0x1;  // end the file with CR LF first unless it ends a line

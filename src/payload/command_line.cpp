@@ -1,7 +1,7 @@
 // The command line; see command_line.h.
 #include "payload/command_line.h"
 
-#include "install/paths.h"
+#include "core/paths.h"
 
 namespace kova::payload {
 namespace {
@@ -80,7 +80,7 @@ core::String InstallerPathOf(const char* fullCommandLine) {
     i32 space = rest.Find(" ");
     path = space < 0 ? rest : rest.Left(space);
   }
-  if (!core::IsBlankText(path.CStr()) && install::FileNameOf(path.CStr()).Find(".") < 0) path += ".EXE";
+  if (!core::IsBlankText(path.CStr()) && core::FileNameOf(path.CStr()).Find(".") < 0) path += ".EXE";
   return path;
 }
 

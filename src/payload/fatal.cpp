@@ -6,12 +6,12 @@
 #include "core/failure.h"
 #include "core/format.h"
 #include "core/string.h"
-#include "install/system_paths.h"
+#include "payload/system_paths.h"
 #include "payload/command_line.h"
 #include "payload/message_format.h"
 #include "payload/messages.h"
 #include "platform/process.h"
-#include "ui/windows.h"
+#include "payload/window_handles.h"
 
 namespace kova::payload {
 namespace {
@@ -58,8 +58,8 @@ void OnOutOfMemory(core::OutOfMemoryKind kind, i64 requested) {
 }  // namespace
 
 platform::WindowHandle DialogOwner() {
-  if (ui::ProgressDialog()) return ui::ProgressDialog();
-  return ui::SetupWindow();
+  if (payload::ProgressDialog()) return payload::ProgressDialog();
+  return payload::SetupWindow();
 }
 
 void FatalError(const char* format, ...) {
@@ -78,7 +78,7 @@ core::String CorruptArchiveText(i32 code) {
 }
 
 core::String UsageText(const char* text) {
-  return core::Formatted(kUsageFormat, text, install::GetSystemPaths().installerName.CStr());
+  return core::Formatted(kUsageFormat, text, payload::GetSystemPaths().installerName.CStr());
 }
 
 void CorruptArchive(i32 code) { ShowFatal(CorruptArchiveText(code)); }
@@ -103,14 +103,14 @@ void ShowError(const char* format, ...) {
 }
 
 void ExitInstaller() {
-  if (platform::WindowHandle progress = ui::ProgressDialog()) {
+  if (platform::WindowHandle progress = payload::ProgressDialog()) {
     platform::DestroyWindow(progress);
-    ui::SetProgressDialog(nullptr);
+    payload::SetProgressDialog(nullptr);
   }
-  if (platform::WindowHandle setup = ui::SetupWindow()) {
+  if (platform::WindowHandle setup = payload::SetupWindow()) {
     platform::MinimizeWindow(setup);
     platform::DestroyWindow(setup);
-    ui::SetSetupWindow(nullptr);
+    payload::SetSetupWindow(nullptr);
   }
   PumpMessages();
   platform::ExitProcess(1);

@@ -4,45 +4,10 @@
 #pragma once
 
 #include "core/string.h"
+#include "format/corrupt_codes.h"
 #include "platform/window.h"
 
 namespace kova::payload {
-
-// Archive error codes shown by CorruptArchive.
-enum CorruptCode : i32 {
-  kCorruptNegativeWrite = 5,
-  kCorruptNoSectionPointer = 9,
-  kCorruptSectionSeek = 10,
-  kCorruptMagic = 20,
-  kCorruptVolumeName = 21,
-  kCorruptScriptSize = 22,
-  kCorruptIconPatch = 23,
-  kCorruptLicenseCount = 24,
-  kCorruptScriptChecksum = 25,
-  kCorruptReadmeCount = 26,
-  kCorruptFileCount = 27,
-  kCorruptFileSizeEntry = 28,
-  kCorruptFileDataSize = 29,
-  kCorruptLanguageCount = 30,
-  kCorruptMessageCount = 31,
-  kCorruptEndMarker = 32,
-  kCorruptUninstallerName = 33,
-  kCorruptStubRead = 35,
-  kCorruptStubChecksum = 40,
-  kCorruptTailRead = 42,
-  kCorruptPeOffset = 43,
-  kCorruptSectionCount = 44,
-  kCorruptArchiveEnd = 45,
-  kCorruptScriptDecode = 47,
-  kCorruptVolumeRead = 50,
-  kCorruptStreamChecksum = 55,
-  kCorruptStreamDecode = 60,
-  kCorruptRecordName = 70,
-  kCorruptRecordSizeNegative = 71,
-  kCorruptRecordSizeTooLarge = 72,
-  kCorruptRecordChecksum = 100,
-  kCorruptRecordType = 110,
-};
 
 // The progress dialog when it exists, else the setup window, else null.
 platform::WindowHandle DialogOwner();

@@ -1,8 +1,8 @@
 // The process-wide message table; see messages.h.
 #include "payload/messages.h"
 
-#include "install/folders.h"
-#include "install/system_paths.h"
+#include "payload/folders.h"
+#include "payload/system_paths.h"
 
 namespace kova::payload {
 namespace {
@@ -48,8 +48,8 @@ core::String GetMessage(i32 number) {
   core::Array<core::String>& texts = state.messages[number];
   if (state.languageIndex < 0 || state.languageIndex >= texts.Size()) return core::String();
   core::String& text = texts[state.languageIndex];
-  text.Replace("<product>", install::Folders().productName.CStr(), core::kFindNoCase, 0);
-  text.Replace("<os>", install::GetSystemPaths().windowsDir.CStr(), core::kFindNoCase, 0);
+  text.Replace("<product>", payload::Folders().productName.CStr(), core::kFindNoCase, 0);
+  text.Replace("<os>", payload::GetSystemPaths().windowsDir.CStr(), core::kFindNoCase, 0);
   return text;
 }
 

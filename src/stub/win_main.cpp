@@ -3,7 +3,7 @@
 // sets up (argv, TLS callbacks, pseudo-relocations, an exception filter), and
 // leaving it out keeps about 8 KiB out of every installer. msvcrt.dll
 // initialises itself when it is loaded.
-#include "payload/entry.h"
+#include "setup/entry.h"
 #include "platform/win32/windows.h"
 
 extern "C" void __main();  // libgcc/MinGW: runs the global constructors once
@@ -30,5 +30,5 @@ extern "C" __attribute__((force_align_arg_pointer)) void WinMainCRTStartup();
 
 extern "C" void WinMainCRTStartup() {
   __main();
-  kova::payload::RunStub(GetModuleHandleA(nullptr), ArgumentsOf(GetCommandLineA()));
+  kova::setup::RunStub(GetModuleHandleA(nullptr), ArgumentsOf(GetCommandLineA()));
 }

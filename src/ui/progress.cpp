@@ -6,12 +6,12 @@
 #include "core/string.h"
 #include "payload/command_line.h"
 #include "payload/fatal.h"
-#include "payload/install_script.h"
+#include "format/install_script.h"
 #include "payload/messages.h"
 #include "payload/product_flags.h"
 #include "platform/process.h"
 #include "ui/progress_view.h"
-#include "ui/windows.h"
+#include "payload/window_handles.h"
 
 namespace kova::ui {
 namespace {
@@ -38,17 +38,17 @@ ProgressView& View() {
 void SetProgressView(ProgressView* view) { State().view = view; }
 
 void OpenProgress() {
-  bool cancelEnabled = !(payload::ProductFlags() & payload::kFlagNoCancel);
+  bool cancelEnabled = !(payload::ProductFlags() & format::kFlagNoCancel);
   platform::WindowHandle dialog = View().Open(payload::GetMessage(54).CStr(), payload::GetMessage(39).CStr(),
                                               payload::GetMessage(49).CStr(), cancelEnabled);
-  SetProgressDialog(dialog);
+  payload::SetProgressDialog(dialog);
   State().open = true;
 }
 
 void CloseProgress() {
   if (!State().open) return;
   View().Close();
-  SetProgressDialog(nullptr);
+  payload::SetProgressDialog(nullptr);
   State().open = false;
 }
 

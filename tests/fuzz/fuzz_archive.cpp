@@ -4,13 +4,13 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "payload/archive_open.h"
+#include "format/archive_open.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  kova::payload::MemorySource file(data, static_cast<kova::i64>(size));
-  kova::payload::OpenedArchive archive;
-  kova::payload::InstallScript script;
+  kova::format::MemorySource file(data, static_cast<kova::i64>(size));
+  kova::format::OpenedArchive archive;
+  kova::format::InstallScript script;
   kova::core::ByteBuffer image;
-  kova::payload::OpenAndReadArchive(file, archive, script, image);
+  kova::format::OpenAndReadArchive(file, archive, script, image);
   return 0;
 }

@@ -14,7 +14,7 @@
 
 #include "../unit/payload/block_test_support.h"
 #include "core/byte_buffer.h"
-#include "payload/decompress.h"
+#include "format/decompress.h"
 
 namespace {
 
@@ -24,11 +24,11 @@ std::vector<std::uint8_t> MakeBlock(const std::uint8_t* data, std::size_t size) 
   if (size >= 4) {
     std::uint32_t magic;
     std::memcpy(&magic, data, 4);
-    if (magic == kova::payload::kBlockMagic) return {data, data + size};
+    if (magic == kova::format::kBlockMagic) return {data, data + size};
   }
   std::uint32_t declared = size >= 2 ? data[0] | data[1] << 8 : 0;
   std::vector<std::uint8_t> block;
-  for (int i = 0; i < 4; ++i) block.push_back(static_cast<std::uint8_t>(kova::payload::kBlockMagic >> (8 * i)));
+  for (int i = 0; i < 4; ++i) block.push_back(static_cast<std::uint8_t>(kova::format::kBlockMagic >> (8 * i)));
   for (int i = 0; i < 4; ++i) block.push_back(static_cast<std::uint8_t>(declared >> (8 * i)));
   if (size > 2) block.insert(block.end(), data + 2, data + size);
   return block;
@@ -40,19 +40,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<std::uint8_t> block = MakeBlock(data, size);
 
   kova::core::ByteBuffer buffer(block.data(), block.size());
-  bool ok = kova::payload::Decompress(buffer, kMaxOutput);
+  bool ok = kova::format::Decompress(buffer, kMaxOutput);
   if (!ok && (buffer.Size() != block.size() || std::memcmp(buffer.Data(), block.data(), block.size()) != 0))
     std::abort();  // a failed decoding must leave the block as it was
 
-  kova::i64 declared = kova::payload::BlockOutputSize(block.data(), block.size());
+  kova::i64 declared = kova::format::BlockOutputSize(block.data(), block.size());
   if (declared < 0 || declared > static_cast<kova::i64>(kMaxOutput)) {
     if (ok) std::abort();
     return 0;
   }
   std::vector<std::uint8_t> exact(static_cast<std::size_t>(declared));
-  bool intoOk = kova::payload::DecompressInto(block.data(), block.size(), exact.data(), exact.size());
+  bool intoOk = kova::format::DecompressInto(block.data(), block.size(), exact.data(), exact.size());
   std::vector<std::uint8_t> reference;
-  bool referenceOk = kova::payload::testing::ReferenceDecompress(block, &reference);
+  bool referenceOk = kova::format::testing::ReferenceDecompress(block, &reference);
   if (ok != intoOk || ok != referenceOk) std::abort();
   if (ok) {
     if (reference.size() != buffer.Size() || exact != reference) std::abort();

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "core/array.h"
-#include "install/file_record.h"
+#include "format/file_record.h"
 #include "platform/posix/pe_version.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -18,9 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t i = 0; i < count && at + 4 <= size; ++i, at += 4)
     sizes.Append(static_cast<i32>(static_cast<u32>(data[at]) | static_cast<u32>(data[at + 1]) << 8 |
                                   static_cast<u32>(data[at + 2]) << 16 | static_cast<u32>(data[at + 3]) << 24));
-  install::FileRecordReader reader(data + at, size - at);
+  format::FileRecordReader reader(data + at, size - at);
   for (i32 dataSize : sizes) {
-    install::FileRecord record;
+    format::FileRecord record;
     if (reader.Next(dataSize, record) != 0) break;
   }
 

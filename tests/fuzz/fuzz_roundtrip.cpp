@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "builder/encoder.h"
-#include "payload/decompress.h"
+#include "format/decompress.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<std::uint8_t> block;
   if (!kova::builder::CompressBlock(input, level, block)) std::abort();
   std::vector<std::uint8_t> output(input.size());
-  if (!kova::payload::DecompressInto(block.data(), block.size(), output.data(), output.size())) std::abort();
+  if (!kova::format::DecompressInto(block.data(), block.size(), output.data(), output.size())) std::abort();
   if (!input.empty() && std::memcmp(output.data(), input.data(), input.size()) != 0) std::abort();
   return 0;
 }

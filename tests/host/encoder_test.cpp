@@ -12,8 +12,8 @@
 #include "builder/encoder.h"
 #include "builder/token_writer.h"
 #include "core/byte_buffer.h"
-#include "payload/block_test_support.h"
-#include "payload/decompress.h"
+#include "format/block_test_support.h"
+#include "format/decompress.h"
 
 namespace kova::builder {
 namespace {
@@ -33,15 +33,15 @@ Bytes Compress(const Bytes& input, CompressionLevel level) {
 // input back without writing past the output; returns the block.
 Bytes RoundTrip(const Bytes& input, CompressionLevel level) {
   Bytes block = Compress(input, level);
-  EXPECT_EQ(payload::BlockOutputSize(block.data(), block.size()), static_cast<i64>(input.size()));
+  EXPECT_EQ(format::BlockOutputSize(block.data(), block.size()), static_cast<i64>(input.size()));
 
   core::ByteBuffer buffer(block.data(), block.size());
-  EXPECT_TRUE(payload::Decompress(buffer, input.size())) << Name(level) << ", " << input.size() << " bytes";
+  EXPECT_TRUE(format::Decompress(buffer, input.size())) << Name(level) << ", " << input.size() << " bytes";
   EXPECT_TRUE(buffer.Size() == input.size() && std::equal(input.begin(), input.end(), buffer.Data()))
       << Name(level) << ": decoded bytes differ, " << input.size() << " bytes";
 
   Bytes exact(input.size() + 32, 0x5A);
-  EXPECT_TRUE(payload::DecompressInto(block.data(), block.size(), exact.data(), input.size()));
+  EXPECT_TRUE(format::DecompressInto(block.data(), block.size(), exact.data(), input.size()));
   EXPECT_TRUE(std::equal(input.begin(), input.end(), exact.begin()));
   for (std::size_t i = input.size(); i < exact.size(); ++i) {
     EXPECT_EQ(exact[i], 0x5A) << "canary " << i - input.size() << " overwritten";
@@ -115,7 +115,7 @@ TEST(EncoderTest, EmptyInputGivesAHeaderOnly) {
   for (CompressionLevel level : kLevels) {
     SCOPED_TRACE(Name(level));
     Bytes block = RoundTrip({}, level);
-    EXPECT_EQ(block.size(), payload::kBlockHeaderSize);
+    EXPECT_EQ(block.size(), format::kBlockHeaderSize);
   }
 }
 
@@ -193,7 +193,7 @@ TEST(EncoderTest, IncompressibleInputGrowsByAFewBytesAtMost) {
     for (CompressionLevel level : kLevels) {
       Bytes block = RoundTrip(input, level);
       // One literal run: its header is at most 49 bits.
-      EXPECT_LE(block.size(), payload::kBlockHeaderSize + size + 7) << Name(level) << " " << size;
+      EXPECT_LE(block.size(), format::kBlockHeaderSize + size + 7) << Name(level) << " " << size;
     }
   }
 }
@@ -236,7 +236,7 @@ TEST(EncoderTest, OutputReadsTheSameThroughTheReferenceDecoder) {
     Bytes input = Mix(random, random() % 20000);
     for (CompressionLevel level : kLevels) {
       Bytes out;
-      ASSERT_TRUE(payload::testing::ReferenceDecompress(Compress(input, level), &out));
+      ASSERT_TRUE(format::testing::ReferenceDecompress(Compress(input, level), &out));
       EXPECT_EQ(out, input) << Name(level) << " round " << round;
     }
   }

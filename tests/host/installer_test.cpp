@@ -12,8 +12,8 @@
 #include "builder/installer_reader.h"
 #include "builder/pe_file.h"
 #include "builder_fixtures.h"
-#include "payload/archive.h"
-#include "payload/checksum.h"
+#include "format/archive.h"
+#include "format/checksum.h"
 #include "payload/fatal.h"
 
 namespace kova::builder {
@@ -137,10 +137,10 @@ TEST(Installer, EveryItemSurvivesTheRoundTrip) {
     ASSERT_TRUE(c.Ok()) << DescribeVerdict(c);
     ASSERT_TRUE(c.streamRead);
 
-    const payload::InstallScript& s = c.script;
-    EXPECT_EQ(s.productFlags, payload::kFlagUninstallSupport | payload::kFlagCompressedData | payload::kFlagNoCancel |
-                                  payload::kFlagMasterProduct | payload::kFlagCustomColors |
-                                  payload::kFlagHideUninstallBatch1);
+    const format::InstallScript& s = c.script;
+    EXPECT_EQ(s.productFlags, format::kFlagUninstallSupport | format::kFlagCompressedData | format::kFlagNoCancel |
+                                  format::kFlagMasterProduct | format::kFlagCustomColors |
+                                  format::kFlagHideUninstallBatch1);
     EXPECT_EQ(s.uninstallerStamp.year, 2010);
     EXPECT_EQ(Str(s.publisher), "Tests");
     EXPECT_EQ(Str(s.productName), "Round Trip");
@@ -241,11 +241,11 @@ TEST(Installer, ArchiveIsTheLastSectionWithAlignedEqualSizes) {
     EXPECT_EQ(file.size(), static_cast<std::size_t>(kova.rawPointer) + kova.rawSize);
     EXPECT_EQ(test::Get32(file, pe.optionalHeader + 64), 0u);  // CheckSum cleared
     // The stub checksum covers exactly the bytes before the section.
-    EXPECT_EQ(test::Get32(file, kova.rawPointer + 16), payload::Checksum32(file.data(), kova.rawPointer));
+    EXPECT_EQ(test::Get32(file, kova.rawPointer + 16), format::Checksum32(file.data(), kova.rawPointer));
   }
 }
 
-// The stub's uninstaller image (payload::BuildUninstallerImage over the built
+// The stub's uninstaller image (format::BuildUninstallerImage over the built
 // file) is the stub again: no `.kova` section, the original sizes, only the
 // checksum field cleared and the icon replaced.
 TEST(Installer, UninstallerImageIsTheStubWithoutTheSection) {
@@ -253,12 +253,12 @@ TEST(Installer, UninstallerImageIsTheStubWithoutTheSection) {
   WriteSources(dir);
   std::string path = test::BuildAndWrite(dir, kFullManifest);
   std::vector<u8> file = dir.Read("out/setup.exe");
-  payload::PeLayout layout;
-  ASSERT_EQ(payload::LocateArchive(file.data(), file.size(), layout), 0);
+  format::PeLayout layout;
+  ASSERT_EQ(format::LocateArchive(file.data(), file.size(), layout), 0);
   core::ByteBuffer image(file.data(), layout.rawPointer);
   std::size_t tail = file.size() - layout.rawPointer - layout.rawSize;
   EXPECT_EQ(tail, 0u);
-  ASSERT_TRUE(payload::BuildUninstallerImage(layout, image, nullptr, 0));
+  ASSERT_TRUE(format::BuildUninstallerImage(layout, image, nullptr, 0));
   std::vector<u8> bytes(image.Data(), image.Data() + image.Size());
 
   PeImage pe;
@@ -335,7 +335,7 @@ TEST(Installer, VolumesSplitAndReassemble) {
   damaged[100] ^= 1;
   dir.Write("out/setup3.KVA", damaged);
   ASSERT_TRUE(ReadInstaller(outputs[0].path, c, error));
-  EXPECT_EQ(c.code, payload::kCorruptStreamChecksum);
+  EXPECT_EQ(c.code, format::kCorruptStreamChecksum);
 }
 
 TEST(Installer, VolumeSizeTooSmallForTheFirstPartIsRefused) {
@@ -390,8 +390,8 @@ TEST(Installer, DamageIsReportedWithTheInstallersCode) {
   const char* manifest = "[product]\nname = \"Damage\"\n[[file]]\nsource = \"a.bin\"\n[[file]]\nsource = \"b.txt\"\n";
   std::string path = test::BuildAndWrite(dir, manifest);
   const std::vector<u8> good = dir.Read("out/setup.exe");
-  payload::PeLayout layout;
-  ASSERT_EQ(payload::LocateArchive(good.data(), good.size(), layout), 0);
+  format::PeLayout layout;
+  ASSERT_EQ(format::LocateArchive(good.data(), good.size(), layout), 0);
   const u32 section = layout.rawPointer;
   const u32 scriptSize = test::Get32(good, section + 8);
   const u32 streamAt = section + 36 + 2 * 4 + scriptSize;
@@ -402,17 +402,17 @@ TEST(Installer, DamageIsReportedWithTheInstallersCode) {
     i32 code;
   };
   const Case cases[] = {
-      {"magic", [&](std::vector<u8>& f) { f[section] ^= 1; }, payload::kCorruptMagic},
-      {"version 821", [&](std::vector<u8>& f) { test::Put32(f, section + 4, 821); }, payload::kVersionTooNew},
-      {"script size 0", [&](std::vector<u8>& f) { test::Put32(f, section + 8, 0); }, payload::kCorruptScriptSize},
-      {"script key", [&](std::vector<u8>& f) { f[section + 12] ^= 0x80; }, payload::kCorruptScriptDecode},
+      {"magic", [&](std::vector<u8>& f) { f[section] ^= 1; }, format::kCorruptMagic},
+      {"version 821", [&](std::vector<u8>& f) { test::Put32(f, section + 4, 821); }, format::kVersionTooNew},
+      {"script size 0", [&](std::vector<u8>& f) { test::Put32(f, section + 8, 0); }, format::kCorruptScriptSize},
+      {"script key", [&](std::vector<u8>& f) { f[section + 12] ^= 0x80; }, format::kCorruptScriptDecode},
       {"script block", [&](std::vector<u8>& f) { f[section + 44 + scriptSize / 2] ^= 0x10; }, 999},
-      {"stub byte", [&](std::vector<u8>& f) { f[0x400] ^= 1; }, payload::kCorruptStubChecksum},
+      {"stub byte", [&](std::vector<u8>& f) { f[0x400] ^= 1; }, format::kCorruptStubChecksum},
       {"file size table", [&](std::vector<u8>& f) { test::Put32(f, section + 36, 0x40000001); },
-       payload::kCorruptFileSizeEntry},
-      {"file data", [&](std::vector<u8>& f) { f[streamAt + 20] ^= 1; }, payload::kCorruptStreamChecksum},
-      {"section renamed", [&](std::vector<u8>& f) { f[0x178 + 4 * 40 + 1] = 'K'; }, payload::kNoArchive},
-      {"cut short", [&](std::vector<u8>& f) { f.resize(streamAt + 100); }, payload::kCorruptStreamChecksum},
+       format::kCorruptFileSizeEntry},
+      {"file data", [&](std::vector<u8>& f) { f[streamAt + 20] ^= 1; }, format::kCorruptStreamChecksum},
+      {"section renamed", [&](std::vector<u8>& f) { f[0x178 + 4 * 40 + 1] = 'K'; }, format::kNoArchive},
+      {"cut short", [&](std::vector<u8>& f) { f.resize(streamAt + 100); }, format::kCorruptStreamChecksum},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -425,7 +425,7 @@ TEST(Installer, DamageIsReportedWithTheInstallersCode) {
     if (c.code == 999) {
       // A flipped bit inside the compressed script either breaks decoding
       // or changes the script, caught by its checksum.
-      EXPECT_TRUE(contents.code == payload::kCorruptScriptDecode || contents.code == payload::kCorruptScriptChecksum)
+      EXPECT_TRUE(contents.code == format::kCorruptScriptDecode || contents.code == format::kCorruptScriptChecksum)
           << contents.code;
     } else {
       EXPECT_EQ(contents.code, c.code) << DescribeVerdict(contents);
@@ -441,8 +441,8 @@ TEST(Installer, RecordDamageIsReportedAfterTheStreamChecksum) {
   dir.Write("a.txt", "AAAA");
   std::string path = test::BuildAndWrite(dir, "[product]\nname = \"R\"\n[[file]]\nsource = \"a.txt\"\n");
   const std::vector<u8> good = dir.Read("out/setup.exe");
-  payload::PeLayout layout;
-  ASSERT_EQ(payload::LocateArchive(good.data(), good.size(), layout), 0);
+  format::PeLayout layout;
+  ASSERT_EQ(format::LocateArchive(good.data(), good.size(), layout), 0);
   const u32 section = layout.rawPointer;
   const u32 streamAt = section + 36 + 4 + test::Get32(good, section + 8);
   const u32 streamSize = test::Get32(good, section + 28);
@@ -454,15 +454,15 @@ TEST(Installer, RecordDamageIsReportedAfterTheStreamChecksum) {
     i32 code;
   };
   const Case cases[] = {
-      {"data byte", 6 + 8, 'B', payload::kCorruptRecordChecksum},
-      {"type", 6, 2, payload::kCorruptRecordType},
-      {"empty name", 0, 0, payload::kCorruptRecordName},
+      {"data byte", 6 + 8, 'B', format::kCorruptRecordChecksum},
+      {"type", 6, 2, format::kCorruptRecordType},
+      {"empty name", 0, 0, format::kCorruptRecordName},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::vector<u8> bytes = good;
     bytes[streamAt + c.offset] = c.value;
-    test::Put32(bytes, section + 32, payload::Checksum32(bytes.data() + streamAt, streamSize));
+    test::Put32(bytes, section + 32, format::Checksum32(bytes.data() + streamAt, streamSize));
     dir.Write("out/damaged.exe", bytes);
     InstallerContents contents;
     std::string error;
@@ -521,7 +521,7 @@ TEST(Extract, WritesEveryFileWhereItsTypeGoesWithItsStamp) {
   EXPECT_TRUE(dir.Exists("x/%SharedDir%/empty.txt"));
   EXPECT_TRUE(dir.Exists("x/%FontDir%/font.ttf"));
   EXPECT_TRUE(dir.Exists("x/Uninstall/sys.dll"));  // uninstall-dir beats the system type
-  install::FileStamp stamp;
+  format::FileStamp stamp;
   ASSERT_TRUE(FileStampOf(dir.Path("x/bin/app.bin"), stamp, error));
   EXPECT_EQ(stamp.year, 2021);
   EXPECT_EQ(stamp.month, 1);

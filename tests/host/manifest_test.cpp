@@ -10,7 +10,7 @@
 #include "builder/flag_names.h"
 #include "builder/manifest.h"
 #include "builder_fixtures.h"
-#include "payload/install_script.h"
+#include "format/install_script.h"
 
 namespace kova::builder {
 namespace {
@@ -139,8 +139,8 @@ compression = "fast"
   EXPECT_EQ(s.defaultDir, "%ProgramsDir%\\Acme");
   EXPECT_EQ(s.productRegistry, "Acme\\App");
   EXPECT_EQ(s.masterProductName, "Acme Base");
-  EXPECT_EQ(s.productFlags, payload::kFlagUninstallSupport | payload::kFlagCompressedData | payload::kFlagVerifyFiles |
-                                payload::kFlagMasterProduct | payload::kFlagCustomColors | payload::kFlagHidePreBatch);
+  EXPECT_EQ(s.productFlags, format::kFlagUninstallSupport | format::kFlagCompressedData | format::kFlagVerifyFiles |
+                                format::kFlagMasterProduct | format::kFlagCustomColors | format::kFlagHidePreBatch);
   EXPECT_EQ(s.excludedSystems, 0x11u);
   EXPECT_EQ(s.titleColor, 0x0080FFu);  // COLORREF is 0x00BBGGRR
   EXPECT_EQ(s.topColor, 0x800000u);

@@ -4,7 +4,7 @@
 #include "platform/win32/windows.h"
 #include "ui/progress.h"
 #include "ui/progress_view.h"
-#include "ui/windows.h"
+#include "payload/window_handles.h"
 
 namespace kova::ui {
 namespace {
@@ -48,7 +48,7 @@ INT_PTR CALLBACK ProgressProcedure(HWND dialog, UINT message, WPARAM wParam, LPA
     const RECT& r = placement.rcNormalPosition;
     gBar = CreateWindowExA(0, "msctls_progress32", nullptr, WS_CHILD | WS_VISIBLE, r.left - 1, r.top - 1,
                            r.right - r.left + 3, r.bottom - r.top + 3, dialog, nullptr,
-                           static_cast<HINSTANCE>(Instance()), nullptr);
+                           static_cast<HINSTANCE>(payload::Instance()), nullptr);
     if (!gCancelEnabled) EnableWindow(GetDlgItem(dialog, kCancelButton), FALSE);
     return TRUE;
   }
@@ -62,8 +62,8 @@ class DialogProgressView final : public ProgressView {
                               bool cancelEnabled) override {
     RegisterProgressClass();
     gCancelEnabled = cancelEnabled;
-    dialog_ = CreateDialogParamA(static_cast<HINSTANCE>(Instance()), "ProgressDlg",
-                                 static_cast<HWND>(SetupWindow()), ProgressProcedure, 0);
+    dialog_ = CreateDialogParamA(static_cast<HINSTANCE>(payload::Instance()), "ProgressDlg",
+                                 static_cast<HWND>(payload::SetupWindow()), ProgressProcedure, 0);
     if (!dialog_) return nullptr;
     SetWindowTextA(dialog_, title);
     SetDlgItemTextA(dialog_, kPrompt, prompt);

@@ -9,9 +9,9 @@
 #include "install/disk_space.h"
 #include "install/file.h"
 #include "install/file_operations.h"
-#include "install/paths.h"
+#include "core/paths.h"
 #include "install/processes.h"
-#include "install/system_paths.h"
+#include "payload/system_paths.h"
 #include "install/temp_files.h"
 #include "install/whole_file.h"
 #include "platform/directory.h"
@@ -69,9 +69,9 @@ TEST_F(FileOperationsTest, FileStampsByPath) {
   Put("stamped.txt", "x");
   File file;
   ASSERT_EQ(file.Open(Path("stamped.txt").CStr(), kModeUpdate), kOpenOk);
-  ASSERT_TRUE(file.SetLastWriteStamp(FileStamp{2010, 2, 28, 7, 8, 9}));
+  ASSERT_TRUE(file.SetLastWriteStamp(format::FileStamp{2010, 2, 28, 7, 8, 9}));
   file.Close();
-  FileStamp stamp;
+  format::FileStamp stamp;
   ASSERT_TRUE(ReadFileStamp(Path("stamped.txt").CStr(), &stamp));
   EXPECT_EQ(stamp.year, 2010);
   EXPECT_EQ(stamp.day, 28);
@@ -174,13 +174,13 @@ TEST_F(FileOperationsTest, DeleteTree) {
 }
 
 TEST_F(FileOperationsTest, DeleteTreeRefusesRootsAndTheWindowsDirectory) {
-  const core::String& windows = GetSystemPaths().windowsDir;
+  const core::String& windows = payload::GetSystemPaths().windowsDir;
   ASSERT_FALSE(windows.IsEmpty());
   EXPECT_FALSE(DeleteTree("C:\\"));
   EXPECT_FALSE(DeleteTree("C:"));
   // A folder inside the Windows directory (one that does not exist, so a
   // mistake could not hurt): refused before anything is looked at.
-  core::String inside = JoinPath(windows.CStr(), "kova-never-there");
+  core::String inside = core::JoinPath(windows.CStr(), "kova-never-there");
   core::String lower(inside);
   lower.ToLower();
   EXPECT_FALSE(DeleteTree(inside.CStr()));
@@ -223,7 +223,7 @@ TEST_F(FileOperationsTest, TemporaryFilesAndShortPaths) {
 
   core::String made = MakeTempFile(dir_.CStr());
   ASSERT_FALSE(made.IsEmpty());
-  EXPECT_TRUE(FileNameOf(made.CStr()).StartsWithNoCase("KVT"));
+  EXPECT_TRUE(core::FileNameOf(made.CStr()).StartsWithNoCase("KVT"));
   EXPECT_TRUE(made.EndsWithNoCase(".TMP"));
   EXPECT_TRUE(FileExists(made.CStr()));
   core::String second = MakeTempFile(dir_.CStr());
@@ -280,7 +280,7 @@ TEST_F(FileOperationsTest, RunProcess) {
   EXPECT_EQ(RunProcess(exit7.CStr(), kRunWait | kRunPumpMessages | kRunHidden, dir_.CStr()), 7u);
   // Not waiting: the program runs on; it starts in a folder that outlives
   // this test's folder.
-  core::String home = DirectoryOf(test::SelfPath().CStr());
+  core::String home = core::DirectoryOf(test::SelfPath().CStr());
   EXPECT_EQ(RunProcess(exit7.CStr(), kRunIdlePriority | kRunMinimized, home.CStr()), kRunNoExitCode);
   // A working directory that does not exist: nothing starts.
   EXPECT_EQ(RunProcess(exit7.CStr(), kRunWait, Path("missing").CStr()), kRunNotStarted);

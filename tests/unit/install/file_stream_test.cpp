@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "install/install_fixture.h"
-#include "install/paths.h"
-#include "payload/decompress.h"
+#include "core/paths.h"
+#include "format/decompress.h"
 #include "payload/fatal.h"
-#include "payload/block_test_support.h"
+#include "format/block_test_support.h"
 #include "platform/window.h"
 
 namespace kova::install {
@@ -94,7 +94,7 @@ class FileStreamTest : public test::InstallTest {
     return std::vector<u8>(stream.Data(), stream.Data() + stream.Size());
   }
   std::string Prompt(bool wrong) {
-    char drive = DriveLetterOf(Path("Setup").CStr());
+    char drive = core::DriveLetterOf(Path("Setup").CStr());
     return std::string("message 27|") + (wrong ? "message 30\r\n\r\n" : "") + "Insert disk 2 into drive " + drive +
            ":|" + std::to_string(platform::kBoxOkCancel | platform::kBoxIconQuestion);
   }
@@ -202,7 +202,7 @@ TEST_F(FileStreamTest, AutomaticModeAsksNobodyAndStops) {
   FileStreamInput input = Split(1000, {2000});
   ASSERT_TRUE(platform::RemoveFile(Path(VolumeName(2).c_str()).CStr()));
   core::ByteBuffer stream;
-  EXPECT_EQ(LoadFileStream(input, stream), payload::kCorruptVolumeRead);
+  EXPECT_EQ(LoadFileStream(input, stream), format::kCorruptVolumeRead);
   EXPECT_TRUE(prompts.shown.empty());
 }
 
@@ -210,20 +210,20 @@ TEST_F(FileStreamTest, DamageGivesItsCode) {
   core::ByteBuffer stream;
   FileStreamInput input = Split(data.size(), {});
   input.checksum ^= 1;
-  EXPECT_EQ(LoadFileStream(input, stream), payload::kCorruptStreamChecksum);
+  EXPECT_EQ(LoadFileStream(input, stream), format::kCorruptStreamChecksum);
 
   input = Split(2000, {});  // more than the installer holds, no volume
   input.bytesInProgramFile = 3000;  // ... though the archive end says otherwise
-  EXPECT_EQ(LoadFileStream(input, stream), payload::kCorruptVolumeRead);
+  EXPECT_EQ(LoadFileStream(input, stream), format::kCorruptVolumeRead);
 
   input = Split(data.size(), {});
   input.bytesInProgramFile = -4;  // the archive ends before the stream
-  EXPECT_EQ(LoadFileStream(input, stream), payload::kCorruptArchiveEnd);
+  EXPECT_EQ(LoadFileStream(input, stream), format::kCorruptArchiveEnd);
 }
 
 TEST_F(FileStreamTest, CompressedStreamsAreDecompressedWhole) {
   // A block of literal runs holding data.
-  payload::testing::BlockBuilder builder;
+  format::testing::BlockBuilder builder;
   for (size_t at = 0; at < data.size(); at += 1000)
     builder.Literals(std::vector<u8>(data.begin() + static_cast<std::ptrdiff_t>(at),
                                      data.begin() + static_cast<std::ptrdiff_t>(std::min(at + 1000, data.size()))));
@@ -239,13 +239,13 @@ TEST_F(FileStreamTest, CompressedStreamsAreDecompressedWhole) {
   EXPECT_EQ(Positions(), "20 36 40 ");
 
   input.maxDecompressedSize = original.size() - 1;  // the block declares more than the records can hold
-  EXPECT_EQ(LoadFileStream(input, stream), payload::kCorruptStreamDecode);
+  EXPECT_EQ(LoadFileStream(input, stream), format::kCorruptStreamDecode);
 
   data = std::vector<u8>(block.begin(), block.end() - 40);  // cut short, checksum of the cut bytes
   input = Split(data.size(), {});
   input.compressed = true;
   input.maxDecompressedSize = original.size();
-  EXPECT_EQ(LoadFileStream(input, stream), payload::kCorruptStreamDecode);
+  EXPECT_EQ(LoadFileStream(input, stream), format::kCorruptStreamDecode);
 }
 
 }  // namespace

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "core/array.h"
-#include "install/file_stamp.h"
-#include "payload/byte_source.h"
-#include "payload/byte_writer.h"
-#include "payload/checksum.h"
+#include "format/file_stamp.h"
+#include "format/byte_source.h"
+#include "format/byte_writer.h"
+#include "format/checksum.h"
 
 namespace kova::test {
 
@@ -19,7 +19,7 @@ struct TestRecord {
   u32 type = 0;
   u32 flags = 0;
   std::string data;
-  install::FileStamp stamp;
+  format::FileStamp stamp;
   std::string text1;
   std::string text2;  // written only with flag 0x1 or 0x2
   std::string text3;
@@ -28,8 +28,8 @@ struct TestRecord {
 inline void AppendRecord(ByteWriter& out, const TestRecord& record) {
   out.Text(record.name).U32(record.type).U32(record.flags);
   out.Raw(record.data.data(), record.data.size());
-  out.U32(payload::Checksum32(reinterpret_cast<const u8*>(record.data.data()), static_cast<i64>(record.data.size())));
-  const install::FileStamp& s = record.stamp;
+  out.U32(format::Checksum32(reinterpret_cast<const u8*>(record.data.data()), static_cast<i64>(record.data.size())));
+  const format::FileStamp& s = record.stamp;
   out.I32(s.year).I32(s.month).I32(s.day).I32(s.hour).I32(s.minute).I32(s.second);
   out.Text(record.text1);
   if (record.flags & 0x3) out.Text(record.text2);
@@ -49,12 +49,12 @@ inline core::Array<i32> SizesOf(const std::vector<TestRecord>& records) {
 }
 
 inline u32 ChecksumOf(const std::vector<u8>& bytes) {
-  return payload::Checksum32(bytes.data(), static_cast<i64>(bytes.size()));
+  return format::Checksum32(bytes.data(), static_cast<i64>(bytes.size()));
 }
 
 // The installer's own file in memory; counts the reads so a test can tell
 // the stream was read once.
-class VectorSource final : public payload::ByteSource {
+class VectorSource final : public format::ByteSource {
  public:
   explicit VectorSource(std::vector<u8> bytes) : bytes_(std::move(bytes)) {}
   i64 Size() override { return static_cast<i64>(bytes_.size()); }
@@ -70,8 +70,8 @@ class VectorSource final : public payload::ByteSource {
   std::vector<u8> bytes_;
 };
 
-inline install::FileStamp Stamp(i32 year, i32 month, i32 day, i32 hour = 12, i32 minute = 0, i32 second = 0) {
-  return install::FileStamp{year, month, day, hour, minute, second};
+inline format::FileStamp Stamp(i32 year, i32 month, i32 day, i32 hour = 12, i32 minute = 0, i32 second = 0) {
+  return format::FileStamp{year, month, day, hour, minute, second};
 }
 
 }  // namespace kova::test

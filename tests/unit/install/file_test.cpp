@@ -8,7 +8,7 @@
 
 #include "install/file.h"
 #include "install/path_text.h"
-#include "install/paths.h"
+#include "core/paths.h"
 #include "install/temp_files.h"
 #include "platform/file_system.h"
 #include "support/file_system_fixture.h"
@@ -155,25 +155,25 @@ TEST_F(FileTest, TemporaryNames) {
   File file;
   ASSERT_EQ(file.Open(nullptr, kOpenNewTempInTempDir | kOpenShareRead), kOpenOk);
   EXPECT_TRUE(file.Name().StartsWithNoCase(TempDirectory().CStr())) << file.Name().CStr();
-  EXPECT_TRUE(FileNameOf(file.Name().CStr()).StartsWithNoCase("KVT")) << file.Name().CStr();
+  EXPECT_TRUE(core::FileNameOf(file.Name().CStr()).StartsWithNoCase("KVT")) << file.Name().CStr();
   EXPECT_TRUE(file.Write("t", 1));
   core::String first = file.Name();
   file.Close();
   platform::RemoveFile(first.CStr());
 
   ASSERT_EQ(file.Open(dir_.CStr(), kOpenNewTempInFolder), kOpenOk);
-  EXPECT_TRUE(PathsEqual(DirectoryOf(file.Name().CStr()).CStr(), dir_.CStr())) << file.Name().CStr();
+  EXPECT_TRUE(PathsEqual(core::DirectoryOf(file.Name().CStr()).CStr(), dir_.CStr())) << file.Name().CStr();
   file.Close();
   ASSERT_EQ(file.Open(Path("anything.txt").CStr(), kOpenNewTempBeside), kOpenOk);
-  EXPECT_TRUE(PathsEqual(DirectoryOf(file.Name().CStr()).CStr(), dir_.CStr())) << file.Name().CStr();
+  EXPECT_TRUE(PathsEqual(core::DirectoryOf(file.Name().CStr()).CStr(), dir_.CStr())) << file.Name().CStr();
   EXPECT_FALSE(Exists("anything.txt"));
   file.Close();
 
   core::String name = core::Formatted("kova-joined-%u.txt", platform::TickCount());
   ASSERT_EQ(file.Open(name.CStr(), kOpenInTempDir | kOpenCreateAlways), kOpenOk);
-  EXPECT_STREQ(file.Name().CStr(), JoinPath(TempDirectory().CStr(), name.CStr()).CStr());
+  EXPECT_STREQ(file.Name().CStr(), core::JoinPath(TempDirectory().CStr(), name.CStr()).CStr());
   file.Close();
-  EXPECT_TRUE(platform::RemoveFile(JoinPath(TempDirectory().CStr(), name.CStr()).CStr()));
+  EXPECT_TRUE(platform::RemoveFile(core::JoinPath(TempDirectory().CStr(), name.CStr()).CStr()));
 
   EXPECT_EQ(file.Open(Path("no-such-folder").CStr(), kOpenNewTempInFolder), kOpenInvalidName);
 }
@@ -275,19 +275,19 @@ TEST_F(FileTest, LastWriteStamps) {
   File file;
   ASSERT_EQ(file.Open(Path("stamped.txt").CStr(), kModeCreate), kOpenOk);
   EXPECT_TRUE(file.Write("x", 1));
-  FileStamp stamp{2001, 8, 24, 13, 45, 59};
+  format::FileStamp stamp{2001, 8, 24, 13, 45, 59};
   ASSERT_TRUE(file.SetLastWriteStamp(stamp)) << file.LastError().CStr();
-  FileStamp read = file.GetLastWriteStamp();
+  format::FileStamp read = file.GetLastWriteStamp();
   EXPECT_EQ(read.year, 2001);
   EXPECT_EQ(read.month, 8);
   EXPECT_EQ(read.day, 24);
   EXPECT_EQ(read.hour, 13);
   EXPECT_EQ(read.minute, 45);
   EXPECT_EQ(read.second, 59);
-  EXPECT_FALSE(file.SetLastWriteStamp(FileStamp{2001, 13, 1, 0, 0, 0}));
-  EXPECT_FALSE(file.SetLastWriteStamp(FileStamp{2001, 2, 30, 0, 0, 0}));
-  EXPECT_FALSE(file.SetLastWriteStamp(FileStamp{1500, 1, 1, 0, 0, 0}));
-  EXPECT_FALSE(file.SetLastWriteStamp(FileStamp{}));
+  EXPECT_FALSE(file.SetLastWriteStamp(format::FileStamp{2001, 13, 1, 0, 0, 0}));
+  EXPECT_FALSE(file.SetLastWriteStamp(format::FileStamp{2001, 2, 30, 0, 0, 0}));
+  EXPECT_FALSE(file.SetLastWriteStamp(format::FileStamp{1500, 1, 1, 0, 0, 0}));
+  EXPECT_FALSE(file.SetLastWriteStamp(format::FileStamp{}));
   file.Close();
   EXPECT_FALSE(file.SetLastWriteStamp(stamp));
   EXPECT_EQ(file.GetLastWriteStamp().month, 0);
@@ -295,7 +295,7 @@ TEST_F(FileTest, LastWriteStamps) {
   // A changed memory image is written before the stamp, so closing keeps it.
   ASSERT_EQ(file.Open(Path("stamped.txt").CStr(), kModeUpdate | kOpenInMemory), kOpenOk);
   EXPECT_TRUE(file.Write("yz", 2));
-  ASSERT_TRUE(file.SetLastWriteStamp(FileStamp{1999, 12, 31, 23, 59, 58}));
+  ASSERT_TRUE(file.SetLastWriteStamp(format::FileStamp{1999, 12, 31, 23, 59, 58}));
   file.Close();
   ASSERT_EQ(file.Open(Path("stamped.txt").CStr(), kModeRead), kOpenOk);
   EXPECT_EQ(file.GetLastWriteStamp().year, 1999);

@@ -56,7 +56,7 @@ TEST(FileVersionsTest, StampsCompareFieldByField) {
   EXPECT_EQ(CompareStamps(test::Stamp(2000, 1, 1), test::Stamp(2000, 1, 1)), 0);
   EXPECT_LT(CompareStamps(test::Stamp(1999, 12, 31, 23, 59, 59), test::Stamp(2000, 1, 1, 0, 0, 0)), 0);
   EXPECT_GT(CompareStamps(test::Stamp(2000, 1, 1, 0, 0, 1), test::Stamp(2000, 1, 1, 0, 0, 0)), 0);
-  EXPECT_GT(CompareStamps(test::Stamp(2000, 1, 1), FileStamp()), 0);
+  EXPECT_GT(CompareStamps(test::Stamp(2000, 1, 1), format::FileStamp()), 0);
 }
 
 using FileVersionsFileTest = test::FileSystemTest;
@@ -69,7 +69,7 @@ TEST_F(FileVersionsFileTest, IsOlderThanAndFileVersion) {
     ASSERT_EQ(file.Open(path.CStr(), kModeUpdate), kOpenOk);
     ASSERT_TRUE(file.SetLastWriteStamp(test::Stamp(2005, 6, 7, 8, 9, 10)));
   }
-  EXPECT_TRUE(IsOlderThan(path.CStr(), FileStamp()));                       // no stamp: always
+  EXPECT_TRUE(IsOlderThan(path.CStr(), format::FileStamp()));                       // no stamp: always
   EXPECT_TRUE(IsOlderThan(path.CStr(), test::Stamp(2005, 6, 7, 8, 9, 11)));
   EXPECT_FALSE(IsOlderThan(path.CStr(), test::Stamp(2005, 6, 7, 8, 9, 10)));  // the same
   EXPECT_FALSE(IsOlderThan(path.CStr(), test::Stamp(2005, 6, 7, 8, 9, 9)));

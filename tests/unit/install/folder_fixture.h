@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "install/folders.h"
+#include "payload/folders.h"
 #include "install/system_folders.h"
 #include "system/registry_fixture.h"
 
@@ -16,11 +16,11 @@ class FolderTest : public RegistryTest {
   void SetUp() override {
     RegistryTest::SetUp();
     install::SetFolderKeys(platform::kCurrentUser, platform::kCurrentUser, CurrentVersion().c_str());
-    install::Folders() = install::InstallFolders();
+    payload::Folders() = payload::InstallFolders();
   }
   void TearDown() override {
     install::ResetFolderKeys();
-    install::Folders() = install::InstallFolders();
+    payload::Folders() = payload::InstallFolders();
     RegistryTest::TearDown();
   }
 

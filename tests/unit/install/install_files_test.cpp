@@ -14,11 +14,11 @@
 #include "install/file_versions.h"
 #include "install/install_fixture.h"
 #include "install/path_text.h"
-#include "install/paths.h"
-#include "install/system_paths.h"
+#include "core/paths.h"
+#include "payload/system_paths.h"
 #include "install/temp_files.h"
 #include "payload/fatal.h"
-#include "payload/install_script.h"
+#include "format/install_script.h"
 #include "platform/directory.h"
 #include "platform/version.h"
 #include "support/pe_version_image.h"
@@ -34,7 +34,7 @@ namespace {
 using test::Stamp;
 using test::TestRecord;
 
-constexpr u32 kUninstallSupport = payload::kFlagUninstallSupport;
+constexpr u32 kUninstallSupport = format::kFlagUninstallSupport;
 
 class InstallFilesTest : public test::InstallTest {
  protected:
@@ -54,7 +54,7 @@ class InstallFilesTest : public test::InstallTest {
   // The files a folder holds whose names begin with prefix.
   std::vector<std::string> FilesIn(const char* folder, const char* prefix) {
     std::vector<std::string> names;
-    core::String pattern = JoinPath(Path(folder).CStr(), (std::string(prefix) + "*").c_str());
+    core::String pattern = core::JoinPath(Path(folder).CStr(), (std::string(prefix) + "*").c_str());
     platform::FindEntry entry;
     platform::ScopedFind find(platform::FindFirst(pattern.CStr(), &entry));
     if (find) {
@@ -72,7 +72,7 @@ TEST_F(InstallFilesTest, EachTypeGoesToItsFolderWithItsStampAndRecords) {
       {"kova.ttf", 4, 0, "font", Stamp(2003, 1, 1), "Kova Sans", "", ""},
       {"kovasys.dll", 6, 0, "system", Stamp(2004, 1, 1), "1.0", "", ""},
   };
-  u32 options = kUninstallSupport | payload::kFlagLogEveryFile;
+  u32 options = kUninstallSupport | format::kFlagLogEveryFile;
   ASSERT_EQ(Install(records, options), 0);
 
   EXPECT_EQ(Get("App\\docs\\readme.txt"), "read me");
@@ -80,7 +80,7 @@ TEST_F(InstallFilesTest, EachTypeGoesToItsFolderWithItsStampAndRecords) {
   EXPECT_EQ(Get("Fonts\\kova.ttf"), "font");
   EXPECT_EQ(Get("System\\kovasys.dll"), "system");
   EXPECT_TRUE(DirectoryExists(Path("App\\Uninstall").CStr()));
-  FileStamp stamp = StampOf("App\\docs\\readme.txt");
+  format::FileStamp stamp = StampOf("App\\docs\\readme.txt");
   EXPECT_EQ(CompareStamps(stamp, Stamp(2001, 2, 3, 4, 5, 6)), 0);
 
   // Only the installation-directory file and its own folder are recorded.
@@ -122,13 +122,13 @@ TEST_F(InstallFilesTest, EachTypeGoesToItsFolderWithItsStampAndRecords) {
 // The replacement decision table, one record against one existing file per
 // row, with the exact log line.
 TEST_F(InstallFilesTest, ReplacementDecisionTable) {
-  const FileStamp existingStamp = Stamp(2010, 6, 15, 12, 30, 0);
-  const FileStamp older = Stamp(2009, 1, 1), newer = Stamp(2011, 1, 1);
+  const format::FileStamp existingStamp = Stamp(2010, 6, 15, 12, 30, 0);
+  const format::FileStamp older = Stamp(2009, 1, 1), newer = Stamp(2011, 1, 1);
   struct Row {
     const char* what;
     u32 type;
     const char* existingVersion;  // null: no existing file; "": a file without a version resource
-    FileStamp stamp;
+    format::FileStamp stamp;
     const char* version;          // text 1
     const char* line;             // after the target; null: nothing logged
     bool written;
@@ -137,13 +137,13 @@ TEST_F(InstallFilesTest, ReplacementDecisionTable) {
       {"shared, same stamp", 1, "", existingStamp, "", " is up to date.\r\n", false},
       {"shared, newer existing", 1, "", older, "", " is up to date.\r\n", false},
       {"shared, older existing", 1, "", newer, "", " is out of date and will be replaced.\r\n", true},
-      {"shared, no stamp", 1, "", FileStamp(), "", " is out of date and will be replaced.\r\n", true},
+      {"shared, no stamp", 1, "", format::FileStamp(), "", " is out of date and will be replaced.\r\n", true},
       {"font, same stamp", 4, "", existingStamp, "", " is up to date.\r\n", false},
-      {"font, no stamp", 4, "", FileStamp(), "", " is out of date and will be replaced.\r\n", true},
+      {"font, no stamp", 4, "", format::FileStamp(), "", " is out of date and will be replaced.\r\n", true},
       {"system, new", 6, nullptr, older, "1.0", nullptr, true},
       {"system, older existing", 6, "", newer, "", " is out of date and will be replaced.\r\n", true},
       {"system, same stamp", 6, "", existingStamp, "", " was not installed because its date is not newer.\r\n", false},
-      {"system, zero stamp", 6, "", FileStamp(), "", " was not installed because its date is not newer.\r\n", false},
+      {"system, zero stamp", 6, "", format::FileStamp(), "", " was not installed because its date is not newer.\r\n", false},
       {"system, newer version, older stamp", 6, "1.0", older, "2.0",
        " was not installed because its date is not newer.\r\n", false},
       {"system, newer version and stamp", 6, "1.0", newer, "2.0", " is out of date and will be replaced.\r\n", true},
@@ -212,7 +212,7 @@ TEST_F(InstallFilesTest, ExistingFileModes) {
 TEST_F(InstallFilesTest, WholeDirectoryRemovalOrPermanenceRecordsNothingOneByOne) {
   std::vector<TestRecord> records = {{"sub\\a.txt", 0, 0, "a", {}, "", "", ""},
                                      {"sub2\\b.txt", 5, 0, "b", {}, "", "", ""}};
-  ASSERT_EQ(Install(records, payload::kFlagRemoveInstallDir), 0);
+  ASSERT_EQ(Install(records, format::kFlagRemoveInstallDir), 0);
   EXPECT_EQ(Get("App\\sub\\a.txt"), "a");
   EXPECT_EQ(Get("App\\sub2\\b.txt"), "b");
   EXPECT_EQ(UninstallList(), "");
@@ -327,7 +327,7 @@ TEST_F(InstallFilesTest, ASharedFileInUseIsReplacedAtTheRestart) {
   std::string temporaryName = "App\\" + temporary[0];
   EXPECT_EQ(Get(temporaryName.c_str()), "new");
   EXPECT_TRUE(output.restartNeeded);
-  EXPECT_TRUE(payload::ProductFlags() & payload::kFlagRestartPending);
+  EXPECT_TRUE(payload::ProductFlags() & format::kFlagRestartPending);
   core::String shortTemporary = ShortPath(Path(temporaryName.c_str()).CStr());
   EXPECT_EQ(Statuses(), std::vector<std::string>{std::string("busy.dll -> ") + shortTemporary.CStr()});
   EXPECT_EQ(Errors(), "");
@@ -371,7 +371,7 @@ TEST_F(InstallFilesTest, OnWindows9xTheReplacementGoesIntoWininit) {
   std::vector<std::string> temporary = FilesIn("App", "KVT");
   ASSERT_EQ(temporary.size(), 1u);
   core::String shortTemporary = ShortPath(Path(("App\\" + temporary[0]).c_str()).CStr());
-  core::String wininit = JoinPath(GetSystemPaths().windowsDir.CStr(), "wininit.ini");
+  core::String wininit = core::JoinPath(payload::GetSystemPaths().windowsDir.CStr(), "wininit.ini");
   platform::ScopedFile file(platform::OpenFileHandle(wininit.CStr(), platform::kAccessRead, platform::kShareRead,
                                                      platform::kOpenExisting, platform::kAttributeNormal));
   ASSERT_TRUE(file);
@@ -415,7 +415,7 @@ TEST_F(InstallFilesTest, ReadOnlyTargetsAndVerification) {
   ResetLists();
 #endif
   ASSERT_EQ(Install({{"ro.txt", 0, 0, "new", {}, "", "", ""}},
-                    payload::kFlagClearReadOnly | payload::kFlagVerifyFiles),
+                    format::kFlagClearReadOnly | format::kFlagVerifyFiles),
             0);
   EXPECT_EQ(Get("App\\ro.txt"), "new");
 #ifndef _WIN32
@@ -432,7 +432,7 @@ TEST_F(InstallFilesTest, DamagedStreamsStopBeforeTheDamagedRecordIsWritten) {
   {
     install::InstallFilesInput input = InputFor(records);
     input.stream.checksum ^= 1;
-    EXPECT_EQ(Install(input), payload::kCorruptStreamChecksum);
+    EXPECT_EQ(Install(input), format::kCorruptStreamChecksum);
     EXPECT_FALSE(Exists("App\\first.txt"));
   }
   struct Case {
@@ -441,10 +441,10 @@ TEST_F(InstallFilesTest, DamagedStreamsStopBeforeTheDamagedRecordIsWritten) {
     i32 sizeChange;  // of the second entry of the size table
     i32 code;
   } cases[] = {
-      {"checksum", {"second.txt", 0, 0, "second", {}, "", "", ""}, -1, payload::kCorruptRecordChecksum},
-      {"past the end", {"second.txt", 0, 0, "second", {}, "", "", ""}, 100, payload::kCorruptRecordSizeTooLarge},
-      {"unknown type", {"second.txt", 3, 0, "second", {}, "", "", ""}, 0, payload::kCorruptRecordType},
-      {"name leaving the folder", {"..\\second.txt", 0, 0, "second", {}, "", "", ""}, 0, payload::kCorruptRecordName},
+      {"checksum", {"second.txt", 0, 0, "second", {}, "", "", ""}, -1, format::kCorruptRecordChecksum},
+      {"past the end", {"second.txt", 0, 0, "second", {}, "", "", ""}, 100, format::kCorruptRecordSizeTooLarge},
+      {"unknown type", {"second.txt", 3, 0, "second", {}, "", "", ""}, 0, format::kCorruptRecordType},
+      {"name leaving the folder", {"..\\second.txt", 0, 0, "second", {}, "", "", ""}, 0, format::kCorruptRecordName},
   };
   for (const Case& c : cases) {
     ResetLists();
@@ -461,7 +461,7 @@ TEST_F(InstallFilesTest, DamagedStreamsStopBeforeTheDamagedRecordIsWritten) {
   ResetLists();
   install::InstallFilesInput input = InputFor(records);
   sizes_.Append(0);
-  EXPECT_EQ(Install(input), payload::kCorruptRecordName);
+  EXPECT_EQ(Install(input), format::kCorruptRecordName);
 }
 
 }  // namespace

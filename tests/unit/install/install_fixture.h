@@ -152,14 +152,14 @@ class InstallTest : public FileSystemTest {
   i32 Install(const std::vector<TestRecord>& records, u32 options = 0) { return Install(InputFor(records, options)); }
 
   // Sets a file's last-write stamp (the file must exist).
-  void SetStamp(const char* name, const install::FileStamp& stamp) {
+  void SetStamp(const char* name, const format::FileStamp& stamp) {
     install::File file;
     ASSERT_EQ(file.Open(Path(name).CStr(), install::kModeUpdate), install::kOpenOk) << name;
     ASSERT_TRUE(file.SetLastWriteStamp(stamp)) << name;
   }
-  install::FileStamp StampOf(const char* name) {
+  format::FileStamp StampOf(const char* name) {
     install::File file;
-    if (file.Open(Path(name).CStr(), install::kModeRead) != install::kOpenOk) return install::FileStamp();
+    if (file.Open(Path(name).CStr(), install::kModeRead) != install::kOpenOk) return format::FileStamp();
     return file.GetLastWriteStamp();
   }
   // Writes bytes to a file below the test folder.

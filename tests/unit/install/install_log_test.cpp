@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "core/date_time.h"
-#include "install/folders.h"
+#include "payload/folders.h"
 #include "install/install_log.h"
 #include "install/uninstall_data_path.h"
 #include "payload/command_line.h"
-#include "payload/install_script.h"
+#include "format/install_script.h"
 #include "payload/messages.h"
 #include "payload/product_flags.h"
 #include "platform/directory.h"
@@ -43,11 +43,11 @@ TEST(UninstallDataPath, JoinsInstallDirSubdirAndName) {
       {"C:\\", "Sub\\Deeper", "Installer Background.BMP", "C:\\Sub\\Deeper\\Installer Background.BMP"},
   };
   for (const Case& c : cases) {
-    Folders().installDir = c.installDir;
-    Folders().uninstallSubdir = c.subdir;
+    payload::Folders().installDir = c.installDir;
+    payload::Folders().uninstallSubdir = c.subdir;
     EXPECT_STREQ(UninstallDataPath(c.name).CStr(), c.path) << c.installDir << " + " << c.subdir;
   }
-  Folders() = InstallFolders();
+  payload::Folders() = payload::InstallFolders();
 }
 
 struct BoxCall {
@@ -83,10 +83,10 @@ class InstallLogTest : public test::FileSystemTest {
  protected:
   void SetUp() override {
     FileSystemTest::SetUp();
-    Folders() = InstallFolders();
-    Folders().productName = "Acme Tools";
-    Folders().installDir = dir_;
-    Folders().uninstallSubdir = "Uninstall";
+    payload::Folders() = payload::InstallFolders();
+    payload::Folders().productName = "Acme Tools";
+    payload::Folders().installDir = dir_;
+    payload::Folders().uninstallSubdir = "Uninstall";
     ASSERT_TRUE(platform::MakeDirectory(Path("Uninstall").CStr()));
     logPath_ = std::string(Path("Uninstall\\Install.LOG").CStr());
 
@@ -116,7 +116,7 @@ class InstallLogTest : public test::FileSystemTest {
     payload::SetMessageTable({}, {});
     payload::SetProductFlags(0);
     payload::SetAutomaticMode(false);
-    Folders() = InstallFolders();
+    payload::Folders() = payload::InstallFolders();
     FileSystemTest::TearDown();
   }
 
@@ -175,7 +175,7 @@ TEST_F(InstallLogTest, WhenASectionIsWritten) {
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.alwaysLog << " '" << c.logText << "' '" << c.errorText << "'");
     platform::RemoveFile(Path("Uninstall\\Install.LOG").CStr());
-    payload::SetProductFlags(c.alwaysLog ? payload::kFlagAlwaysLog : 0);
+    payload::SetProductFlags(c.alwaysLog ? format::kFlagAlwaysLog : 0);
     BoxCalls().clear();
     WriteInstallLog(c.logText, false, c.errorText, true, "");
     EXPECT_EQ(Log() != "<missing>", c.written);
@@ -185,7 +185,7 @@ TEST_F(InstallLogTest, WhenASectionIsWritten) {
     EXPECT_EQ(BoxCalls()[0].caption, *c.errorText ? kErrorsCaption : kLogCaption);
   }
   // Everything empty with 0x40: the header alone.
-  payload::SetProductFlags(payload::kFlagAlwaysLog);
+  payload::SetProductFlags(format::kFlagAlwaysLog);
   platform::RemoveFile(Path("Uninstall\\Install.LOG").CStr());
   WriteInstallLog("", false, "", true, nullptr);
   EXPECT_EQ(Log(), Header(false, nullptr));
@@ -200,7 +200,7 @@ TEST_F(InstallLogTest, ErrorBoxAndTheErrorTrailer) {
     bool trailer;
   } cases[] = {
       {true, false, 0, true, true},
-      {true, false, payload::kFlagNoLogErrorBox, false, true},
+      {true, false, format::kFlagNoLogErrorBox, false, true},
       {true, true, 0, false, true},
       {false, false, 0, false, false},
   };
@@ -267,12 +267,12 @@ class InstallLogViewerTest : public InstallLogTest {
 TEST_F(InstallLogViewerTest, YesOpensTheLogInTheEditor) {
   // First a log that cannot be written (its folder is gone): no offer to
   // view it is kept.
-  Folders().uninstallSubdir = "Missing";
+  payload::Folders().uninstallSubdir = "Missing";
   BoxAnswer() = platform::kIdYes;
   WriteInstallLog("Installed: a.dll\r\n", false, "", true, "");
   EXPECT_EQ(Get("Missing\\Install.LOG"), "<missing>");
 
-  Folders().uninstallSubdir = "Uninstall";
+  payload::Folders().uninstallSubdir = "Uninstall";
   WriteInstallLog("Installed: a.dll\r\n", false, "", true, "");
   EXPECT_EQ(WaitForViewer(), "1|" + logPath_ + "\n");
 }

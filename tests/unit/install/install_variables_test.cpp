@@ -8,9 +8,9 @@
 
 #include "install/directories.h"
 #include "install/folder_fixture.h"
-#include "install/paths.h"
+#include "core/paths.h"
 #include "install/system_folders.h"
-#include "install/system_paths.h"
+#include "payload/system_paths.h"
 #include "install/temp_files.h"
 
 namespace kova::install {
@@ -19,8 +19,8 @@ namespace {
 class InstallVariables : public testing::FolderTest {};
 
 TEST_F(InstallVariables, DefaultDirectory) {
-  Folders().productName = "Product";
-  const SystemPaths& paths = GetSystemPaths();
+  payload::Folders().productName = "Product";
+  const payload::SystemPaths& paths = payload::GetSystemPaths();
   std::string windows = paths.windowsDir.CStr();
   std::string installerDrive = paths.installerDrive ? std::string(1, paths.installerDrive) : "";
   struct Case {
@@ -46,7 +46,7 @@ TEST_F(InstallVariables, DefaultDirectory) {
 }
 
 TEST_F(InstallVariables, DefaultDirectorySeesTheSharedDirectoryAndTheRegistry) {
-  Folders().sharedDir = "D:\\Shared";
+  payload::Folders().sharedDir = "D:\\Shared";
   SetWindowsSetting("ProgramFilesDir", "E:\\Apps\\");
   EXPECT_STREQ(ExpandDefaultDirectory("%SharedDir%\\App").CStr(), "D:\\Shared\\App");
   EXPECT_STREQ(ExpandDefaultDirectory("App").CStr(), "E:\\Apps\\App");
@@ -55,8 +55,8 @@ TEST_F(InstallVariables, DefaultDirectorySeesTheSharedDirectoryAndTheRegistry) {
 }
 
 TEST_F(InstallVariables, ExpandInstallVariables) {
-  Folders().installDir = "d:\\Games\\App";
-  Folders().sharedDir = "C:\\Shared";
+  payload::Folders().installDir = "d:\\Games\\App";
+  payload::Folders().sharedDir = "C:\\Shared";
   core::String text("%installdir%\\a.exe %INSTALLDRIVE% %SharedDir% %BootDrive%\\ %ProgramsDir% %WinDir% %DesktopDir%");
   ExpandInstallVariables(text);
   EXPECT_STREQ(text.CStr(), "d:\\Games\\App\\a.exe D C:\\Shared C:\\ c:\\Program Files %WinDir% %DesktopDir%");
@@ -65,7 +65,7 @@ TEST_F(InstallVariables, ExpandInstallVariables) {
   ExpandInstallVariables(system);
   EXPECT_STREQ(system.CStr(), SystemDir().CStr());
 
-  Folders().installDir = "\\\\server\\share\\App";
+  payload::Folders().installDir = "\\\\server\\share\\App";
   core::String network("[%InstallDrive%]");
   ExpandInstallVariables(network);
   EXPECT_STREQ(network.CStr(), "[]") << "no drive letter expands to nothing";
@@ -91,7 +91,7 @@ TEST_F(InstallVariables, DirectoryDefaults) {
       {"Acme", "Rocket", "Lib", "", false, "", "Acme\\Rocket"},
   };
   for (const Case& c : cases) {
-    Folders() = InstallFolders();
+    payload::Folders() = payload::InstallFolders();
     DirectoryTexts texts;
     texts.publisher = c.publisher;
     texts.productName = c.product;
@@ -99,29 +99,29 @@ TEST_F(InstallVariables, DirectoryDefaults) {
     texts.productStartMenu = c.startMenu;
     texts.defaultDir = "";
     ApplyDirectoryDefaults(texts, c.uninstallSupport);
-    EXPECT_STREQ(Folders().sharedDir.CStr(), c.sharedDir.c_str()) << c.publisher << "/" << c.shared;
+    EXPECT_STREQ(payload::Folders().sharedDir.CStr(), c.sharedDir.c_str()) << c.publisher << "/" << c.shared;
     if (c.uninstallSupport) {
       EXPECT_TRUE(DirectoryExists(c.sharedDir.c_str())) << c.sharedDir << " was not created";
     }
-    EXPECT_STREQ(Folders().productStartMenu.CStr(), c.productStartMenu) << c.publisher << "/" << c.startMenu;
-    EXPECT_STREQ(Folders().publisher.CStr(), c.publisher);
-    EXPECT_STREQ(Folders().defaultDir.CStr(), (std::string("c:\\Program Files\\") + c.product).c_str());
+    EXPECT_STREQ(payload::Folders().productStartMenu.CStr(), c.productStartMenu) << c.publisher << "/" << c.startMenu;
+    EXPECT_STREQ(payload::Folders().publisher.CStr(), c.publisher);
+    EXPECT_STREQ(payload::Folders().defaultDir.CStr(), (std::string("c:\\Program Files\\") + c.product).c_str());
   }
   EXPECT_TRUE(DeleteTree(common.c_str()));
 }
 
 TEST_F(InstallVariables, ACommandLineProductNameIsKept) {
-  Folders().productName = "FromCommandLine";
+  payload::Folders().productName = "FromCommandLine";
   DirectoryTexts texts;
   texts.publisher = "";
   texts.productName = "FromScript";
   texts.defaultDir = "%SharedDir%\\x";
   texts.sharedDir = "D:\\Shared";
   ApplyDirectoryDefaults(texts, false);
-  EXPECT_STREQ(Folders().productName.CStr(), "FromCommandLine");
-  EXPECT_STREQ(Folders().sharedDir.CStr(), "") << "not recorded for uninstalling: no shared directory";
-  EXPECT_STREQ(Folders().defaultDir.CStr(), "c:\\x") << "an empty %SharedDir% leaves a rooted path";
-  EXPECT_STREQ(Folders().productStartMenu.CStr(), "FromCommandLine");
+  EXPECT_STREQ(payload::Folders().productName.CStr(), "FromCommandLine");
+  EXPECT_STREQ(payload::Folders().sharedDir.CStr(), "") << "not recorded for uninstalling: no shared directory";
+  EXPECT_STREQ(payload::Folders().defaultDir.CStr(), "c:\\x") << "an empty %SharedDir% leaves a rooted path";
+  EXPECT_STREQ(payload::Folders().productStartMenu.CStr(), "FromCommandLine");
 }
 
 }  // namespace

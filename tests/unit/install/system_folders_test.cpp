@@ -7,15 +7,15 @@
 #include <string>
 
 #include "install/folder_fixture.h"
-#include "install/paths.h"
-#include "install/system_paths.h"
+#include "core/paths.h"
+#include "payload/system_paths.h"
 
 namespace kova::install {
 namespace {
 
 using FolderLookup = core::String (*)();
 
-std::string UnderWindows(const char* name) { return JoinPath(GetSystemPaths().windowsDir.CStr(), name).CStr(); }
+std::string UnderWindows(const char* name) { return core::JoinPath(payload::GetSystemPaths().windowsDir.CStr(), name).CStr(); }
 
 class SystemFolders : public testing::FolderTest {};
 
@@ -105,8 +105,8 @@ TEST(SystemPaths, CommandInterpreter) {
       {"%comspec%", "C:\\WIN\\command.com"},
   };
   for (const Case& c : cases)
-    EXPECT_STREQ(CommandInterpreterFor(c.comspec, "C:\\WIN").CStr(), c.interpreter) << (c.comspec ? c.comspec : "null");
-  EXPECT_STREQ(CommandInterpreterFor(nullptr, "C:\\My Windows").CStr(), "\"C:\\My Windows\\command.com\"");
+    EXPECT_STREQ(payload::CommandInterpreterFor(c.comspec, "C:\\WIN").CStr(), c.interpreter) << (c.comspec ? c.comspec : "null");
+  EXPECT_STREQ(payload::CommandInterpreterFor(nullptr, "C:\\My Windows").CStr(), "\"C:\\My Windows\\command.com\"");
 }
 
 }  // namespace

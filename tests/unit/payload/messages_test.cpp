@@ -1,8 +1,8 @@
 // Message lookup with its placeholders, and the texts of the fatal boxes.
 #include <gtest/gtest.h>
 
-#include "install/folders.h"
-#include "install/system_paths.h"
+#include "payload/folders.h"
+#include "payload/system_paths.h"
 #include "payload/fatal.h"
 #include "payload/messages.h"
 
@@ -28,24 +28,24 @@ class MessagesTest : public testing::Test {
   void TearDown() override {
     SetMessageTable({}, {});
     SetLanguageIndex(0);
-    install::Folders().productName.Clear();
+    payload::Folders().productName.Clear();
   }
 };
 
 TEST_F(MessagesTest, ReplacesPlaceholdersWithoutRegardToCase) {
-  install::Folders().productName = "Widget";
+  payload::Folders().productName = "Widget";
   LoadTable({{"Install <product> into <OS>\\Widget? <PRODUCT>!", "<Product> installieren"}});
-  core::String windows = install::GetSystemPaths().windowsDir;
+  core::String windows = payload::GetSystemPaths().windowsDir;
   EXPECT_STREQ(GetMessage(0).CStr(), ("Install Widget into " + windows + "\\Widget? Widget!").CStr());
   SetLanguageIndex(1);
   EXPECT_STREQ(GetMessage(0).CStr(), "Widget installieren");
 }
 
 TEST_F(MessagesTest, ReplacementIsMadeInTheTableOnce) {
-  install::Folders().productName = "First";
+  payload::Folders().productName = "First";
   LoadTable({{"<product>", "x"}});
   EXPECT_STREQ(GetMessage(0).CStr(), "First");
-  install::Folders().productName = "Second";
+  payload::Folders().productName = "Second";
   EXPECT_STREQ(GetMessage(0).CStr(), "First");
 }
 
@@ -75,7 +75,7 @@ TEST_F(MessagesTest, CorruptTextIsBuiltInUntilTheTableHasMessage13) {
 
 TEST_F(MessagesTest, UsageTextNamesTheProgram) {
   core::String expected = "Product name required\n\nUsage:\n";
-  expected += install::GetSystemPaths().installerName;
+  expected += payload::GetSystemPaths().installerName;
   expected +=
       " [/a] [/d:<dir>] [/n:<name>] [/u:<name>]\n\n/a\tAutomatic mode\n/d:\"dir\"\tOverride "
       "installation directory\n/n:\"name\"\tOverride product name\n/u:\"name\"\tUninstall product by name";

@@ -19,7 +19,7 @@
 
 #include "core/string.h"
 #include "install/directories.h"
-#include "install/paths.h"
+#include "core/paths.h"
 #include "install/temp_files.h"
 #include "platform/child_process.h"
 #include "platform/directory.h"
@@ -114,7 +114,7 @@ class FileSystemTest : public testing::Test {
 #endif
   }
 
-  core::String Path(const char* name) const { return install::JoinPath(dir_.CStr(), name); }
+  core::String Path(const char* name) const { return core::JoinPath(dir_.CStr(), name); }
 
   // Writes a whole file through the platform layer (not the code under test).
   void Put(const char* name, const char* text) {

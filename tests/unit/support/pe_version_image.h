@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "payload/byte_writer.h"
+#include "format/byte_writer.h"
 
 namespace kova::test {
 

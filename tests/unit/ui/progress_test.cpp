@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "payload/command_line.h"
-#include "payload/install_script.h"
+#include "format/install_script.h"
 #include "payload/messages.h"
 #include "payload/product_flags.h"
 #include "platform/process.h"
@@ -64,7 +64,7 @@ TEST_F(ProgressTest, ShowsPhasesAndPositionsWhileOpen) {
 }
 
 TEST_F(ProgressTest, CancelDisabledByTheFlag) {
-  payload::SetProductFlags(payload::kFlagNoCancel);
+  payload::SetProductFlags(format::kFlagNoCancel);
   OpenProgress();
   EXPECT_EQ(view.calls[0], "open message 54|message 39|message 49 disabled");
 }

@@ -1,0 +1,24 @@
+// The stub's own installer file as a ByteSource for the archive code.
+#pragma once
+
+#include "install/file.h"
+#include "format/byte_source.h"
+
+namespace kova::install {
+
+class FileSource final : public format::ByteSource {
+ public:
+  explicit FileSource(install::File& file) : file_(file) {}
+  i64 Size() override { return file_.Size(); }
+  bool ReadAt(i64 position, u8* buffer, i64 n) override {
+    // File positions are 32-bit: an installer is far below 2 GiB, and the
+    // archive stores its offsets in 32 bits as well.
+    if (position < 0 || n < 0 || position > 0x7FFFFFFF || n > 0x7FFFFFFF - position) return false;
+    return file_.ReadAt(static_cast<i32>(position), buffer, static_cast<i32>(n));
+  }
+
+ private:
+  install::File& file_;
+};
+
+}  // namespace kova::install

@@ -1,0 +1,29 @@
+// The handles of the program's two long-lived windows: the full-screen setup
+// window and the progress dialog. Either may be null. Message boxes are owned
+// by whichever exists (the progress dialog first).
+#pragma once
+
+#include "platform/window.h"
+
+namespace kova::payload {
+
+// The module instance that owns the program's windows (HINSTANCE).
+void* Instance();
+void SetInstance(void* instance);
+
+// How the setup window paints: colours as COLORREF values (0x00BBGGRR).
+struct SetupWindowStyle {
+  u32 titleColor = 0;         // TitleColor
+  u32 topColor = 0xFFFFFF;    // TopColor
+  u32 bottomColor = 0xFFFFFF; // BottomColor: the gradient's end
+  bool monoColor = true;      // MonoColor: the window is filled with one colour
+};
+SetupWindowStyle& WindowStyle();
+
+platform::WindowHandle SetupWindow();
+void SetSetupWindow(platform::WindowHandle window);
+
+platform::WindowHandle ProgressDialog();
+void SetProgressDialog(platform::WindowHandle window);
+
+}  // namespace kova::payload

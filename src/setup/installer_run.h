@@ -1,0 +1,26 @@
+// What the entry routine owns for the whole run of an installation: the open
+// program file, the opened archive with the decompressed install script, the
+// values read from it and the uninstaller image. Nothing of it is freed
+// before the process ends.
+#pragma once
+
+#include "core/byte_buffer.h"
+#include "install/file.h"
+#include "format/archive_open.h"
+#include "format/install_script.h"
+
+namespace kova::setup {
+
+struct InstallerRun {
+  install::File file;
+  format::OpenedArchive archive;
+  format::InstallScript script;
+  core::ByteBuffer uninstallerImage;
+  bool reinstall = false;  // over an earlier registration of the product
+};
+
+// Steps 9 to 19 of the entry routine: from the language choice to the end of
+// the installation. Never returns.
+[[noreturn]] void RunInstallation(InstallerRun& run);
+
+}  // namespace kova::setup
