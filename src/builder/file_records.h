@@ -3,7 +3,7 @@
 // in the archive header's size table), the data's checksum, the stamp, and
 // up to three texts (the second only for files with a desktop or programs
 // shortcut). The builder writes them; inspect and extract read them back
-// with the checks the installer makes, reporting the installer's codes.
+// with the installer's own reader (format/file_record.h).
 #pragma once
 
 #include <span>
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/types.h"
+#include "format/file_record.h"
 #include "format/file_stamp.h"
 
 namespace kova::builder {
@@ -27,7 +28,7 @@ struct FileRecord {
 };
 
 // Whether a record with these flags carries text 2.
-inline bool HasIconText(u32 flags) { return (flags & 0x3) != 0; }
+inline bool HasIconText(u32 flags) { return (flags & (format::kFileDesktopShortcut | format::kFileProgramsShortcut)) != 0; }
 
 void AppendFileRecord(std::vector<u8>& stream, const FileRecord& record, std::span<const u8> data);
 
@@ -37,19 +38,8 @@ struct ReadRecord {
   std::size_t dataSize = 0;
 };
 
-// Reads fileSizes.size() records from the decompressed stream. Returns 0 or
-// the installer's corrupt code for the first bad record (70 empty name,
-// 71/72 size out of range, 100 checksum differs or the record runs past the
-// end of the stream, 110 unknown type); detail then says which record and
-// what is wrong.
-i32 ReadFileRecords(std::span<const u8> stream, std::span<const i32> fileSizes, std::vector<ReadRecord>& records,
-                    std::string& detail);
-
-// Whether name is a safe relative path below its target folder: not empty, no
-// drive or stream colon, no leading separator, and no empty, "." or ".."
-// component (nor one of dots and spaces only, which Windows trims to
-// nothing); slash and backslash both separate. Characters that Windows
-// refuses in file names are refused too. why says what is wrong.
+// Whether name is a record name the installer accepts
+// (format::IsSafeRecordName); why says what is wrong.
 bool CheckRecordName(std::string_view name, std::string& why);
 
 // The components of a name that passed CheckRecordName.

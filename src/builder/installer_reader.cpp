@@ -9,16 +9,21 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 
 #include "builder/ansi_text.h"
 #include "builder/installer_writer.h"
 #include "format/checksum.h"
-#include "format/decompress.h"
-#include "payload/fatal.h"
+#include "format/file_record.h"
+#include "format/file_stream.h"
+#include "format/corrupt_codes.h"
 #include "format/script_reader.h"
 
 namespace kova::builder {
 namespace {
+
+// VolumeFiles::Refused's answer here: nobody is asked, the reading stops.
+constexpr i32 kVolumeRefused = -100;
 
 // An open file as the engine's byte source, read with pread.
 class FileSource final : public format::ByteSource {
@@ -62,88 +67,102 @@ i64 SizeOf(int fd) {
   return ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? static_cast<i64>(info.st_size) : -1;
 }
 
-// Appends the volume files' parts of the stream until it is whole.
-void ReadVolumes(InstallerContents& c, u64 total) {
-  u32 expected = c.script.firstSequenceNumber;
-  std::string base(c.script.volumeBaseName.CStr(), static_cast<std::size_t>(c.script.volumeBaseName.Length()));
-  for (int number = 2; c.stream.size() < total; ++number, ++expected) {
-    std::string path = VolumePath(c.path, base, number);
-    FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (file.Get() < 0) {
-      c.volumeProblem = "volume file '" + path + "' cannot be opened (" + std::strerror(errno) +
-                        "); the installer would ask for disk " + std::to_string(number);
+// The volume files beside the installer, as found: a missing or wrong one is
+// reported, not asked for.
+class VolumesOnDisk final : public format::VolumeFiles {
+ public:
+  explicit VolumesOnDisk(InstallerContents& c)
+      : c_(c), base_(c.script.volumeBaseName.CStr(), static_cast<std::size_t>(c.script.volumeBaseName.Length())) {}
+
+  format::ByteSource* Open(i32 number) override {
+    path_ = VolumePath(c_.path, base_, number);
+    file_ = std::make_unique<FileHandle>(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
+    if (file_->Get() < 0) {
+      openError_ = std::strerror(errno);
+      return nullptr;
+    }
+    source_ = std::make_unique<FileSource>(file_->Get(), SizeOf(file_->Get()));
+    return source_.get();
+  }
+  i32 Refused(i32 number, bool wrong) override {
+    if (file_->Get() < 0) {
+      c_.volumeProblem = "volume file '" + path_ + "' cannot be opened (" + openError_ +
+                         "); the installer would ask for disk " + std::to_string(number);
+    } else if (wrong) {
+      c_.volumeProblem = "volume file '" + path_ +
+                         "' holds no data or another sequence number (a volume of another build?); "
+                         "the installer would ask for the right disk";
+    }
+    return kVolumeRefused;
+  }
+  void Accepted(i32, u32 sequence, i64 bytes) override {
+    c_.volumes.push_back({path_, sequence, static_cast<u64>(bytes)});
+  }
+
+ private:
+  InstallerContents& c_;
+  std::string base_;
+  std::string path_;
+  std::string openError_;
+  std::unique_ptr<FileHandle> file_;
+  std::unique_ptr<FileSource> source_;
+};
+
+std::string RecordLabel(std::size_t index, const std::string& name) {
+  std::string label = "file record " + std::to_string(index + 1);
+  if (!name.empty()) label += " (" + name + ")";
+  return label;
+}
+
+// The records, read with the installer's own reader.
+void ReadRecords(InstallerContents& c, const u8* stream, std::size_t size) {
+  format::FileRecordReader reader(stream, size);
+  const core::Array<i32>& sizes = c.archive.header.fileSizes;
+  for (i32 i = 0; i < sizes.Size(); ++i) {
+    format::FileRecord record;
+    c.code = reader.Next(sizes[i], record);
+    if (c.code != 0) {
+      c.detail = RecordLabel(static_cast<std::size_t>(i), std::string(record.name.CStr())) + ": " +
+                 CorruptCodeMeaning(c.code);
       return;
     }
-    i64 size = SizeOf(file.Get());
-    u8 head[4];
-    FileSource source(file.Get(), size);
-    if (size <= 4 || !source.ReadAt(0, head, 4)) {
-      c.volumeProblem = "volume file '" + path + "' holds no data; the installer would ask for the right disk";
-      return;
-    }
-    u32 sequence = static_cast<u32>(head[0]) | static_cast<u32>(head[1]) << 8 | static_cast<u32>(head[2]) << 16 |
-                   static_cast<u32>(head[3]) << 24;
-    if (sequence != expected) {
-      c.volumeProblem = "volume file '" + path + "' has the sequence number " + std::to_string(sequence) +
-                        " where " + std::to_string(expected) +
-                        " is expected (a volume of another build?); the installer would ask for the right disk";
-      return;
-    }
-    // A volume gives no more than the bytes still missing.
-    u64 take = std::min<u64>(static_cast<u64>(size - 4), total - c.stream.size());
-    std::size_t at = c.stream.size();
-    c.stream.resize(at + take);
-    if (!source.ReadAt(4, c.stream.data() + at, static_cast<i64>(take))) {
-      c.code = format::kCorruptVolumeRead;
-      c.detail = "volume file '" + path + "' cannot be read";
-      return;
-    }
-    c.volumes.push_back({path, sequence, take});
+    ReadRecord entry;
+    entry.record.name = record.name.CStr();
+    entry.record.type = record.type;
+    entry.record.flags = record.flags;
+    entry.record.stamp = record.stamp;
+    entry.record.text1 = record.text1.CStr();
+    entry.record.text2 = record.text2.CStr();
+    entry.record.text3 = record.text3.CStr();
+    entry.dataOffset = static_cast<std::size_t>(record.data - stream);
+    entry.dataSize = static_cast<std::size_t>(record.size);
+    c.records.push_back(std::move(entry));
   }
 }
 
-// The file data stream: assembled, checked, decompressed, split into records.
+// The file data stream: assembled, checked, decompressed and split into
+// records exactly as the installer does it.
 void ReadStream(InstallerContents& c, format::ByteSource& file) {
-  const format::ArchiveHeader& h = c.archive.header;
-  u64 total = static_cast<u64>(h.fileDataSize);
-  i64 offset = h.FileDataOffset();
-  c.streamPresent = h.archiveEnd > offset ? static_cast<u64>(h.archiveEnd - offset) : 0;
-  i64 start = c.archive.sectionStart + offset;
-  u64 inFile = std::min<u64>(c.streamPresent, total);
-  if (start > c.fileSize || inFile > static_cast<u64>(c.fileSize - start)) {
-    c.code = format::kCorruptStreamChecksum;
-    c.detail = "the installer is cut short: the archive header promises file data beyond its end";
+  format::FileStreamLayout layout =
+      format::FileStreamLayoutOf(c.archive, c.script.productFlags, c.script.firstSequenceNumber);
+  c.streamPresent = layout.bytesInProgramFile > 0 ? static_cast<u64>(layout.bytesInProgramFile) : 0;
+  VolumesOnDisk volumes(c);
+  core::ByteBuffer stream;
+  i32 code = format::AssembleFileStream(&file, layout, &volumes, stream);
+  if (code == kVolumeRefused) return;  // volumeProblem says which
+  if (code == 0) {
+    c.streamChecksum = format::Checksum32(stream.Data(), static_cast<i64>(stream.Size()));
+    code = format::CheckFileStream(layout, stream);
+  }
+  if (code == 0) code = format::DecodeFileStream(layout, stream);
+  if ((c.code = code) != 0) {
+    i64 inFile = layout.bytesInProgramFile < layout.length ? layout.bytesInProgramFile : layout.length;
+    if (code == format::kCorruptVolumeRead && layout.streamStart + inFile > c.fileSize)
+      c.detail = "the installer is cut short: the archive header promises file data beyond its end";
     return;
   }
-  c.stream.resize(inFile);
-  if (!file.ReadAt(start, c.stream.data(), static_cast<i64>(inFile))) {
-    c.code = format::kCorruptStreamChecksum;
-    c.detail = "the file data in the installer cannot be read";
-    return;
-  }
-  if (inFile < total) ReadVolumes(c, total);
-  if (c.code != 0 || !c.volumeProblem.empty()) return;
-
-  c.streamChecksum = format::Checksum32(c.stream.data(), static_cast<i64>(c.stream.size()));
-  if (c.streamChecksum != h.fileDataChecksum) {
-    c.code = format::kCorruptStreamChecksum;
-    return;
-  }
-  if ((c.script.productFlags & format::kFlagCompressedData) && total != 0) {
-    // The stream passed its checksum, so its declared size is the builder's;
-    // still, no more is reserved than the records can fill: the files' data
-    // plus 16 MiB for names and texts.
-    u64 limit = 16u << 20;
-    for (i32 size : h.fileSizes) limit += static_cast<u64>(size) + 64;
-    core::ByteBuffer buffer(c.stream.data(), c.stream.size());
-    if (!format::Decompress(buffer, static_cast<std::size_t>(std::min<u64>(limit, 0x7FFFFFFF)))) {
-      c.code = format::kCorruptStreamDecode;
-      return;
-    }
-    c.stream.assign(buffer.Data(), buffer.Data() + buffer.Size());
-  }
-  std::vector<i32> sizes(h.fileSizes.begin(), h.fileSizes.end());
-  c.code = ReadFileRecords(c.stream, sizes, c.records, c.detail);
+  c.stream.assign(stream.Data(), stream.Data() + stream.Size());
+  ReadRecords(c, c.stream.data(), c.stream.size());
   if (c.code == 0) c.streamRead = true;
 }
 
@@ -239,11 +258,11 @@ const char* CorruptCodeMeaning(i32 code) {
     case format::kCorruptVolumeRead: return "a volume file cannot be read";
     case format::kCorruptStreamChecksum: return "file data checksum differs";
     case format::kCorruptStreamDecode: return "the file data does not decompress";
-    case format::kCorruptRecordName: return "a file record's name is empty";
+    case format::kCorruptRecordName: return "a file record's name is empty, leaves its folder or runs past the stream";
     case format::kCorruptRecordSizeNegative: return "a file record's size is negative";
-    case format::kCorruptRecordSizeTooLarge: return "a file record's size exceeds 0x40000000";
-    case format::kCorruptRecordChecksum: return "a file record's checksum differs";
-    case format::kCorruptRecordType: return "a file record's type is unknown";
+    case format::kCorruptRecordSizeTooLarge: return "a file record's size exceeds 0x40000000 or its data run past the stream";
+    case format::kCorruptRecordChecksum: return "a file record's checksum differs, or its checksum, stamp or texts run past the stream";
+    case format::kCorruptRecordType: return "a file record's type is unknown, or its type or flags run past the stream";
     default: return "unknown damage";
   }
 }

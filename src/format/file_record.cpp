@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "format/archive.h"
+#include "format/byte_reader.h"
 #include "format/checksum.h"
 #include "format/corrupt_codes.h"
 
@@ -12,11 +13,6 @@ namespace {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
-u32 Le32(const u8* p) {
-  return static_cast<u32>(p[0]) | static_cast<u32>(p[1]) << 8 | static_cast<u32>(p[2]) << 16 |
-         static_cast<u32>(p[3]) << 24;
-}
-
 bool IsKnownType(u32 type) {
   return type == kFileTypeInstallDir || type == kFileTypeShared || type == kFileTypeFont ||
          type == kFileTypeStartup || type == kFileTypeSystem;
@@ -24,24 +20,30 @@ bool IsKnownType(u32 type) {
 
 }  // namespace
 
-bool IsSafeRecordName(const char* name) {
-  if (!name || !*name || IsSeparator(name[0])) return false;
+RecordNameCheck CheckRecordName(const char* name) {
+  if (!name || !*name) return RecordNameCheck::kEmpty;
+  if (IsSeparator(name[0])) return RecordNameCheck::kAbsolute;
   for (const char* p = name; *p; ++p) {
     auto c = static_cast<unsigned char>(*p);
-    if (c < 0x20 || std::strchr(":<>\"|?*", c)) return false;
+    if (c == ':') return RecordNameCheck::kColon;
+    if (c < 0x20 || std::strchr("<>\"|?*", c)) return RecordNameCheck::kCharacter;
   }
-  // Each component must hold something besides dots and spaces.
+  // Each component must hold something besides dots and spaces: Windows
+  // trims them, leaving nothing, "." or "..".
   const char* start = name;
   for (const char* p = name;; ++p) {
     if (*p && !IsSeparator(*p)) continue;
+    if (p == start) return RecordNameCheck::kEmptyComponent;
     bool onlyDots = true;
     for (const char* q = start; q < p; ++q)
       if (*q != '.' && *q != ' ') onlyDots = false;
-    if (onlyDots) return false;  // also the empty component
-    if (!*p) return true;
+    if (onlyDots) return RecordNameCheck::kDotsComponent;
+    if (!*p) return RecordNameCheck::kSafe;
     start = p + 1;
   }
 }
+
+bool IsSafeRecordName(const char* name) { return CheckRecordName(name) == RecordNameCheck::kSafe; }
 
 bool FileRecordReader::ReadText(core::String& text) {
   if (position_ >= size_) return false;
@@ -56,7 +58,7 @@ bool FileRecordReader::ReadText(core::String& text) {
 
 bool FileRecordReader::ReadU32(u32& value) {
   if (size_ - position_ < 4) return false;
-  value = Le32(stream_ + position_);
+  value = LoadLe32(stream_ + position_);
   position_ += 4;
   return true;
 }

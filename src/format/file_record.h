@@ -54,6 +54,18 @@ struct FileRecord {
 // characters, < > " | ? *); '/' separates as '\' does.
 bool IsSafeRecordName(const char* name);
 
+// What is wrong with a name, for messages that say it.
+enum class RecordNameCheck : u8 {
+  kSafe,
+  kEmpty,
+  kAbsolute,        // a leading separator
+  kColon,           // a drive letter or stream name
+  kCharacter,       // a control character or one of < > " | ? *
+  kEmptyComponent,  // two separators in a row, or one at the end
+  kDotsComponent,   // ".", ".." or another component of dots and spaces only
+};
+RecordNameCheck CheckRecordName(const char* name);
+
 // Reads the records of a stream front to back.
 class FileRecordReader {
  public:

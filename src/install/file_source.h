@@ -1,4 +1,4 @@
-// The stub's own installer file as a ByteSource for the archive code.
+// An open installer or volume file as a ByteSource for the readers of format/.
 #pragma once
 
 #include "install/file.h"

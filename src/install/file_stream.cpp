@@ -1,12 +1,12 @@
-// Assembling, checking and decompressing the file data stream; see
+// Loading the file data stream with the installer's volume prompts; see
 // file_stream.h.
 #include "install/file_stream.h"
 
-#include "install/file.h"
 #include "core/paths.h"
-#include "format/checksum.h"
+#include "format/corrupt_codes.h"
+#include "install/file.h"
+#include "install/file_source.h"
 #include "payload/command_line.h"
-#include "format/decompress.h"
 #include "payload/fatal.h"
 #include "payload/message_format.h"
 #include "payload/messages.h"
@@ -23,11 +23,6 @@ int ShowPromptBox(const char* text, const char* caption, u32 style) {
 VolumePromptFunction& Prompt() {
   static VolumePromptFunction prompt = ShowPromptBox;
   return prompt;
-}
-
-u32 Le32(const u8* p) {
-  return static_cast<u32>(p[0]) | static_cast<u32>(p[1]) << 8 | static_cast<u32>(p[2]) << 16 |
-         static_cast<u32>(p[3]) << 24;
 }
 
 // Asks for the disk that holds volume number; wrong: a file was there but
@@ -47,93 +42,52 @@ void AskForVolume(i32 number, const core::String& path, bool wrong) {
     payload::ExitInstaller();
 }
 
-// Opens the next volume and checks its sequence number, asking until the
-// right one is there. Returns 0 with the volume open after its number, or
-// 50 when nobody can be asked.
-i32 OpenVolume(const core::String& path, i32 number, u32 expected, File& volume, i32* size) {
-  for (int attempts = 0;; ) {
-    if (attempts > 0) {
-      if (payload::IsAutomaticMode()) return format::kCorruptVolumeRead;
-      AskForVolume(number, path, attempts > 1);
-    }
-    if (volume.Open(path.CStr(), kModeRead) != kOpenOk) {
-      ++attempts;
-      continue;
-    }
-    u8 head[4];
-    *size = volume.Size();
-    if (*size <= 4 || !volume.ReadBlock(head, 4) || Le32(head) != expected) {
-      volume.Close();
-      attempts = 2;
-      continue;
-    }
+// The volumes beside the installer, asked for on the installer's own boxes.
+class PromptedVolumes final : public format::VolumeFiles {
+ public:
+  explicit PromptedVolumes(const FileStreamInput& input) : input_(input) {}
+
+  format::ByteSource* Open(i32 number) override {
+    file_.Close();
+    return file_.Open(PathOf(number).CStr(), kModeRead) == kOpenOk ? &source_ : nullptr;
+  }
+  i32 Refused(i32 number, bool wrong) override {
+    file_.Close();
+    if (payload::IsAutomaticMode()) return format::kCorruptVolumeRead;
+    AskForVolume(number, PathOf(number), wrong);
     return 0;
   }
-}
+  void Reading(i32, i64 filled, i64 length) override { ui::SetPosition(static_cast<i32>(5 + filled * 30 / length)); }
 
-// The stream from the installer's bytes and as many volumes as it takes. The
-// buffer is sized for the whole stream only once a first volume has been
-// found, so a damaged length in an installer without volumes allocates
-// nothing. A volume never gives more than the bytes still missing.
-i32 AssembleFromVolumes(const FileStreamInput& input, i64 present, core::ByteBuffer& stream) {
-  const i64 length = input.length;
-  i64 filled = present;
-  bool allocated = false;
-  u32 expected = input.firstSequenceNumber;
-  for (i32 number = 2; filled < length; ++number) {
-    ui::SetPosition(static_cast<i32>(5 + filled * 30 / length));
-    core::String path = VolumePath(input.volumeFolder.CStr(), input.volumeBaseName.CStr(), number);
-    File volume;
-    i32 size = 0;
-    if (i32 code = OpenVolume(path, number, expected, volume, &size)) return code;
-    ++expected;
-    if (!allocated) {
-      stream.Reserve(static_cast<std::size_t>(length));
-      if (present > 0 && !input.programFile->ReadAt(input.streamStart, stream.Data(), present))
-        return format::kCorruptVolumeRead;
-      allocated = true;
-    }
-    i64 take = size - 4 < length - filled ? size - 4 : length - filled;
-    if (!volume.ReadBlock(stream.Data() + filled, static_cast<i32>(take))) return format::kCorruptVolumeRead;
-    filled += take;
+ private:
+  core::String PathOf(i32 number) const {
+    return VolumePath(input_.volumeFolder.CStr(), input_.volumeBaseName.CStr(), number);
   }
-  stream.SetSizeUnchecked(static_cast<std::size_t>(length));
-  return 0;
-}
+
+  const FileStreamInput& input_;
+  File file_;
+  FileSource source_{file_};
+};
 
 }  // namespace
 
 void SetVolumePrompt(VolumePromptFunction prompt) { Prompt() = prompt ? prompt : ShowPromptBox; }
 
 core::String VolumePath(const char* folder, const char* baseName, i32 number) {
-  core::String name = core::Formatted("%s%d.KVA", baseName ? baseName : "", number);
-  return core::JoinPath(folder, name.CStr());
+  return core::JoinPath(folder, format::VolumeFileName(baseName, number).CStr());
 }
 
 i32 LoadFileStream(const FileStreamInput& input, core::ByteBuffer& stream) {
   ui::SetPhase(8);
-  stream = core::ByteBuffer();
-  if (input.length < 0) return format::kCorruptFileDataSize;
-  if (input.bytesInProgramFile < 0) return format::kCorruptArchiveEnd;
-  if (!input.programFile && input.bytesInProgramFile > 0 && input.length > 0) return format::kCorruptVolumeRead;
-  if (input.bytesInProgramFile >= input.length) {
-    // The whole stream is here: read once, used in place.
-    stream.Reserve(static_cast<std::size_t>(input.length));
-    if (input.length > 0 && !input.programFile->ReadAt(input.streamStart, stream.Data(), input.length))
-      return format::kCorruptVolumeRead;
-    stream.SetSizeUnchecked(static_cast<std::size_t>(input.length));
-  } else if (i32 code = AssembleFromVolumes(input, input.bytesInProgramFile, stream)) {
-    return code;
-  }
-
+  PromptedVolumes volumes(input);
+  if (i32 code = format::AssembleFileStream(input.programFile, input, &volumes, stream)) return code;
   ui::WaitStep(700);
   ui::SetPhaseAndPosition(62, 36);
-  if (format::Checksum32(stream.Data(), static_cast<i64>(stream.Size())) != input.checksum)
-    return format::kCorruptStreamChecksum;
+  if (i32 code = format::CheckFileStream(input, stream)) return code;
   ui::WaitStep(350);
   if (input.compressed && input.length != 0) {
     ui::SetPhaseAndPosition(29, 40);
-    if (!format::Decompress(stream, input.maxDecompressedSize)) return format::kCorruptStreamDecode;
+    if (i32 code = format::DecodeFileStream(input, stream)) return code;
     ui::WaitStep(700);
   }
   return 0;

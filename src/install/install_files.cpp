@@ -28,11 +28,6 @@
 namespace kova::install {
 namespace {
 
-// Room for the texts of one record in the decompressed-size limit: names,
-// versions, shortcut names and arguments are far shorter in real archives.
-constexpr i64 kTextBytesPerRecord = 65536;
-constexpr i64 kMaxStreamBytes = 0x7FFFFFFF;
-
 // What the loop keeps between records.
 struct LoopState {
   const InstallFilesInput& input;
@@ -184,23 +179,11 @@ i32 InstallRecord(LoopState& state, const format::FileRecord& record) {
 
 FileStreamInput FileStreamInputOf(format::ByteSource& programFile, const format::OpenedArchive& archive,
                                   const char* volumeBaseName, u32 firstSequenceNumber, u32 options) {
-  const format::ArchiveHeader& header = archive.header;
   FileStreamInput input;
+  static_cast<format::FileStreamLayout&>(input) = format::FileStreamLayoutOf(archive, options, firstSequenceNumber);
   input.programFile = &programFile;
-  input.streamStart = archive.sectionStart + header.FileDataOffset();
-  input.bytesInProgramFile = static_cast<i64>(header.archiveEnd) - header.FileDataOffset();
-  input.length = header.fileDataSize;
-  input.checksum = header.fileDataChecksum;
-  input.compressed = (options & format::kFlagCompressedData) != 0;
-  i64 limit = kTextBytesPerRecord;
-  for (i32 size : header.fileSizes) {
-    limit += (size > 0 ? size : 0) + format::kRecordFixedBytes + kTextBytesPerRecord;
-    if (limit > kMaxStreamBytes) limit = kMaxStreamBytes;
-  }
-  input.maxDecompressedSize = static_cast<std::size_t>(limit);
   input.volumeFolder = payload::GetSystemPaths().installerDir;
   input.volumeBaseName = volumeBaseName;
-  input.firstSequenceNumber = firstSequenceNumber;
   return input;
 }
 

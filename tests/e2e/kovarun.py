@@ -12,6 +12,7 @@ that prompt stands at the end of the output, so an answer can do something
 first (such as putting a volume file in place).
 """
 import fcntl
+import json
 import os
 import re
 import selectors
@@ -60,6 +61,18 @@ def windows_parts(windows_path):
     """'C:\\A\\b' -> ('c', ['A', 'b'])."""
     drive, rest = windows_path[0].lower(), windows_path[2:]
     return drive, [p for p in rest.replace("/", "\\").split("\\") if p]
+
+
+def inspect_code(setup, kova=None):
+    """The code `kova inspect --json` gives an installer: 0 when sound, the
+    corrupt-archive code otherwise (-1 no archive, -2 version too new)."""
+    run = subprocess.run([str(kova or kova_path()), "inspect", "--json", str(setup)],
+                         capture_output=True, text=True, timeout=120)
+    report = json.loads(run.stdout)
+    assert (run.returncode == 0) == report["ok"], run.stdout + run.stderr
+    if report["error"]:
+        return report["error"]["code"]
+    return 0 if report["ok"] else report.get("code", -1)
 
 
 class Sandbox:

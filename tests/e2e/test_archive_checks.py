@@ -2,12 +2,14 @@
 the archive checks silently; each damaged variant ends in its exact FATAL
 ERROR box and exit code 1. The variants are made with archive_tool, which
 rewrites one field and makes every other checksum right again."""
+import re
 import shutil
 import subprocess
 
 import pytest
 
 from archive_tool import Installer
+from kovarun import Sandbox, inspect_code
 from kovatest import BUILD, ROOT, kova_path, stub_path
 
 CORRUPT = ("This installation program is corrupt.  This is usually caused by a faulty download, but it "
@@ -65,6 +67,10 @@ def mutate_header(**fields):
     return lambda installer, path: installer.write(path, header=fields)
 
 
+def cut_at(offset):
+    return lambda installer, path: path.write_bytes(bytes(installer.data[:offset(installer)]))
+
+
 VARIANTS = [
     ("wrong magic", mutate_header(magic=0xA4F23DE4), CORRUPT.format(code=20)),
     ("script size 0xA00000", mutate_header(script_size=0xA00000), CORRUPT.format(code=22)),
@@ -78,6 +84,12 @@ VARIANTS = [
     ("icon offset 999999", mutate_script("icon_offset", 999999), CORRUPT.format(code=23)),
     ("section renamed .KOVA", lambda i, p: i.write(p, section_name=b".KOVA"), GUARD),
     ("version 821", mutate_header(version=821), VERSION),
+    # Cut short: the section's first byte is beyond the end, the header
+    # stops inside the file-size table, the script block ends early.
+    ("cut at the section", cut_at(lambda i: i.raw_ptr), CORRUPT.format(code=10)),
+    ("cut inside the header", cut_at(lambda i: i.raw_ptr + 36 + 2), CORRUPT.format(code=28)),
+    ("cut inside the script", cut_at(lambda i: i.raw_ptr + 36 + 4 * len(i.sizes) + i.header["script_size"] // 2),
+     CORRUPT.format(code=47)),
 ]
 
 
@@ -86,6 +98,11 @@ def test_damaged_installer_shows_its_error(wine, built, tmp_path, name, change, 
     path = tmp_path / "setup.exe"
     change(Installer(built.read_bytes()), path)
     expect_box(wine.run(path, ["/a"]), text)
+    # The sandbox and kova inspect judge with the same code.
+    run = Sandbox(tmp_path / "root").run(path, ["/a"])
+    assert [(b.caption, b.text) for b in run.boxes] == [("FATAL ERROR", text)], run.output
+    code = re.search(r"Error code: (\d+)$", text)
+    assert inspect_code(path) == (int(code.group(1)) if code else -1)
 
 
 def test_stub_checksum_uses_the_archive_message(wine, built, tmp_path):

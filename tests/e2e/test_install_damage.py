@@ -1,5 +1,5 @@
-"""Damaged file data, under Wine and in the sandbox: each damage ends the
-installation in the FATAL ERROR box with the archive's message 13 and the
+"""Damaged file data, under Wine, in the sandbox and for kova inspect: each
+damage gets the same code from all three, ends the installation in the FATAL ERROR box with the archive's message 13 and the
 damage's code, and nothing of the damaged record (nor of any later one) is
 written. The damaged installers are made with archive_tool, which rewrites
 the file data stream and makes every other checksum right again, so that
@@ -10,7 +10,7 @@ import pytest
 
 from archive_tool import FileRecord, Installer, checksum32, compress_literal, encode_stream
 from installs import WineHost, build, prepare_sources
-from kovarun import Sandbox
+from kovarun import Sandbox, inspect_code
 
 NAMES = ["First.txt", "Second\\Second.txt", "Third.txt"]
 
@@ -103,6 +103,8 @@ def test_damaged_file_data_is_fatal(wine, built, tmp_path, name, compressed, dam
     text = corrupt_text(installer, code)
     folder = f"C:\\KOVAE2E\\DAMAGE\\{name.replace(' ', '_').replace(',', '')}"
     args = ["/a", f"/d:{folder}"]
+
+    assert inspect_code(setup) == code  # kova inspect reads with the installer's own code
 
     sandbox = Sandbox(tmp_path / "root")
     run = sandbox.run(setup, args)

@@ -1,0 +1,125 @@
+// Assembling, checking and decompressing the file data stream; see
+// file_stream.h.
+#include "format/file_stream.h"
+
+#include "format/archive_open.h"
+#include "format/byte_reader.h"
+#include "format/checksum.h"
+#include "format/corrupt_codes.h"
+#include "format/decompress.h"
+#include "format/file_record.h"
+#include "format/install_script.h"
+
+namespace kova::format {
+namespace {
+
+// Texts of one record (name and up to three texts) are counted at no more
+// than this; the whole stream at no more than the decoder's own limit.
+constexpr i64 kTextBytesPerRecord = 64 * 1024;
+constexpr i64 kMaxStreamBytes = 0x7FFFFFFF;
+
+// Opens volume number and checks its sequence number, asking until the right
+// one is there. Returns 0 with the volume and its size, or the code Refused
+// ended with.
+i32 OpenVolume(VolumeFiles& volumes, i32 number, u32 expected, ByteSource*& volume, i64& size) {
+  // From the second refusal on, or once a wrong file was found, the prompt
+  // says the disk in the drive is not the right one.
+  bool wrong = false;
+  for (i32 refusals = 0;; ++refusals) {
+    if (refusals > 0) {
+      if (i32 code = volumes.Refused(number, wrong || refusals > 1)) return code;
+    }
+    volume = volumes.Open(number);
+    if (!volume) continue;
+    u8 head[4];
+    size = volume->Size();
+    if (size <= 4 || !volume->ReadAt(0, head, 4) || LoadLe32(head) != expected) {
+      wrong = true;
+      continue;
+    }
+    return 0;
+  }
+}
+
+i32 AssembleFromVolumes(ByteSource* programFile, const FileStreamLayout& layout, VolumeFiles& volumes,
+                        core::ByteBuffer& stream) {
+  const i64 length = layout.length;
+  const i64 present = layout.bytesInProgramFile;
+  i64 filled = present;
+  bool allocated = false;
+  u32 expected = layout.firstSequenceNumber;
+  for (i32 number = 2; filled < length; ++number, ++expected) {
+    volumes.Reading(number, filled, length);
+    ByteSource* volume = nullptr;
+    i64 size = 0;
+    if (i32 code = OpenVolume(volumes, number, expected, volume, size)) return code;
+    if (!allocated) {
+      stream.Reserve(static_cast<std::size_t>(length));
+      if (present > 0 && (!programFile || !programFile->ReadAt(layout.streamStart, stream.Data(), present)))
+        return kCorruptVolumeRead;
+      allocated = true;
+    }
+    i64 take = size - 4 < length - filled ? size - 4 : length - filled;
+    if (!volume->ReadAt(4, stream.Data() + filled, take)) return kCorruptVolumeRead;
+    volumes.Accepted(number, expected, take);
+    filled += take;
+  }
+  stream.SetSizeUnchecked(static_cast<std::size_t>(length));
+  return 0;
+}
+
+}  // namespace
+
+FileStreamLayout FileStreamLayoutOf(const OpenedArchive& archive, u32 productFlags, u32 firstSequenceNumber) {
+  const ArchiveHeader& header = archive.header;
+  FileStreamLayout layout;
+  layout.streamStart = archive.sectionStart + header.FileDataOffset();
+  layout.bytesInProgramFile = static_cast<i64>(header.archiveEnd) - header.FileDataOffset();
+  layout.length = header.fileDataSize;
+  layout.checksum = header.fileDataChecksum;
+  layout.compressed = (productFlags & kFlagCompressedData) != 0;
+  layout.maxDecompressedSize = MaxRecordBytes(header.fileSizes);
+  layout.firstSequenceNumber = firstSequenceNumber;
+  return layout;
+}
+
+std::size_t MaxRecordBytes(const core::Array<i32>& fileSizes) {
+  i64 limit = kTextBytesPerRecord;
+  for (i32 size : fileSizes) {
+    limit += (size > 0 ? size : 0) + kRecordFixedBytes + kTextBytesPerRecord;
+    if (limit > kMaxStreamBytes) limit = kMaxStreamBytes;
+  }
+  return static_cast<std::size_t>(limit);
+}
+
+core::String VolumeFileName(const char* baseName, i32 number) {
+  return core::Formatted("%s%d.KVA", baseName ? baseName : "", number);
+}
+
+i32 AssembleFileStream(ByteSource* programFile, const FileStreamLayout& layout, VolumeFiles* volumes,
+                       core::ByteBuffer& stream) {
+  stream = core::ByteBuffer();
+  if (layout.length < 0) return kCorruptFileDataSize;
+  if (layout.bytesInProgramFile < 0) return kCorruptArchiveEnd;
+  if (layout.bytesInProgramFile >= layout.length) {
+    // The whole stream is here: read once, used in place.
+    stream.Reserve(static_cast<std::size_t>(layout.length));
+    if (layout.length > 0 && (!programFile || !programFile->ReadAt(layout.streamStart, stream.Data(), layout.length)))
+      return kCorruptVolumeRead;
+    stream.SetSizeUnchecked(static_cast<std::size_t>(layout.length));
+    return 0;
+  }
+  if (!volumes) return kCorruptVolumeRead;
+  return AssembleFromVolumes(programFile, layout, *volumes, stream);
+}
+
+i32 CheckFileStream(const FileStreamLayout& layout, const core::ByteBuffer& stream) {
+  return Checksum32(stream.Data(), static_cast<i64>(stream.Size())) == layout.checksum ? 0 : kCorruptStreamChecksum;
+}
+
+i32 DecodeFileStream(const FileStreamLayout& layout, core::ByteBuffer& stream) {
+  if (!layout.compressed || layout.length == 0) return 0;
+  return Decompress(stream, layout.maxDecompressedSize) ? 0 : kCorruptStreamDecode;
+}
+
+}  // namespace kova::format
