@@ -14,9 +14,9 @@
 #include "builder/ansi_text.h"
 #include "builder/installer_writer.h"
 #include "format/checksum.h"
+#include "format/corrupt_codes.h"
 #include "format/file_record.h"
 #include "format/file_stream.h"
-#include "format/corrupt_codes.h"
 #include "format/script_reader.h"
 
 namespace kova::builder {

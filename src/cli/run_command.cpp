@@ -11,11 +11,11 @@
 #include <cstring>
 #include <string>
 
-#include "setup/entry.h"
 #include "payload/fatal.h"
 #include "platform/posix/host.h"
 #include "platform/posix/sandbox.h"
 #include "platform/posix/sandbox_paths.h"
+#include "setup/entry.h"
 
 namespace kova::cli {
 namespace {

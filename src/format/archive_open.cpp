@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "format/checksum.h"
-#include "format/decompress.h"
 #include "format/corrupt_codes.h"
+#include "format/decompress.h"
 #include "format/script_reader.h"
 
 namespace kova::format {

@@ -1,14 +1,14 @@
 // Batch scripts; see batch.h.
 #include "install/batch.h"
 
-#include "install/file_operations.h"
-#include "payload/folders.h"
 #include "core/paths.h"
+#include "install/file_operations.h"
 #include "install/processes.h"
 #include "install/system_folders.h"
-#include "payload/system_paths.h"
 #include "install/whole_file.h"
 #include "payload/command_line.h"
+#include "payload/folders.h"
+#include "payload/system_paths.h"
 
 namespace kova::install {
 namespace {

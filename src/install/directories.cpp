@@ -3,8 +3,8 @@
 
 #include "core/array.h"
 #include "core/memory.h"
-#include "install/file_operations.h"
 #include "core/paths.h"
+#include "install/file_operations.h"
 #include "payload/system_paths.h"
 #include "platform/directory.h"
 #include "platform/file_system.h"

@@ -1,8 +1,8 @@
 // An open installer or volume file as a ByteSource for the readers of format/.
 #pragma once
 
-#include "install/file.h"
 #include "format/byte_source.h"
+#include "install/file.h"
 
 namespace kova::install {
 

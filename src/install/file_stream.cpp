@@ -8,6 +8,7 @@
 #include "install/file_source.h"
 #include "payload/command_line.h"
 #include "payload/fatal.h"
+#include "payload/message_box.h"
 #include "payload/message_format.h"
 #include "payload/messages.h"
 #include "platform/window.h"
@@ -16,28 +17,19 @@
 namespace kova::install {
 namespace {
 
-int ShowPromptBox(const char* text, const char* caption, u32 style) {
-  return platform::ShowMessageBox(payload::DialogOwner(), text, caption, style);
-}
-
-VolumePromptFunction& Prompt() {
-  static VolumePromptFunction prompt = ShowPromptBox;
-  return prompt;
-}
-
 // Asks for the disk that holds volume number; wrong: a file was there but
 // was not that volume. Cancelling, confirmed, ends the program.
 void AskForVolume(i32 number, const core::String& path, bool wrong) {
   core::String text;
   if (wrong) {
-    text = payload::GetMessage(30);
+    text = payload::GetMessage(payload::kMsgWrongDisk);
     text += "\r\n\r\n";
   }
   char drive = core::DriveLetterOf(path.CStr());
-  text += payload::FormatMessageText(payload::GetMessage(26).CStr(), {number, drive ? drive : ' '});
-  int answer = Prompt()(text.CStr(), payload::GetMessage(27).CStr(), platform::kBoxOkCancel | platform::kBoxIconQuestion);
+  text += payload::FormatMessageText(payload::GetMessage(payload::kMsgInsertDisk).CStr(), {number, drive ? drive : ' '});
+  int answer = payload::ShowBox(payload::DialogOwner(), text.CStr(), payload::GetMessage(payload::kMsgNextDiskCaption).CStr(), platform::kBoxOkCancel | platform::kBoxIconQuestion);
   if (answer == platform::kIdOk) return;
-  if (Prompt()(payload::GetMessage(28).CStr(), payload::GetMessage(20).CStr(),
+  if (payload::ShowBox(payload::DialogOwner(), payload::GetMessage(payload::kMsgCancelQuestion).CStr(), payload::GetMessage(payload::kMsgQuestionCaption).CStr(),
                platform::kBoxYesNo | platform::kBoxIconQuestion) == platform::kIdYes)
     payload::ExitInstaller();
 }
@@ -71,22 +63,20 @@ class PromptedVolumes final : public format::VolumeFiles {
 
 }  // namespace
 
-void SetVolumePrompt(VolumePromptFunction prompt) { Prompt() = prompt ? prompt : ShowPromptBox; }
-
 core::String VolumePath(const char* folder, const char* baseName, i32 number) {
   return core::JoinPath(folder, format::VolumeFileName(baseName, number).CStr());
 }
 
 i32 LoadFileStream(const FileStreamInput& input, core::ByteBuffer& stream) {
-  ui::SetPhase(8);
+  ui::SetPhase(payload::kMsgPhasePreparing);
   PromptedVolumes volumes(input);
   if (i32 code = format::AssembleFileStream(input.programFile, input, &volumes, stream)) return code;
   ui::WaitStep(700);
-  ui::SetPhaseAndPosition(62, 36);
+  ui::SetPhaseAndPosition(payload::kMsgPhaseChecking, 36);
   if (i32 code = format::CheckFileStream(input, stream)) return code;
   ui::WaitStep(350);
   if (input.compressed && input.length != 0) {
-    ui::SetPhaseAndPosition(29, 40);
+    ui::SetPhaseAndPosition(payload::kMsgPhaseDecompressing, 40);
     if (i32 code = format::DecodeFileStream(input, stream)) return code;
     ui::WaitStep(700);
   }

@@ -27,10 +27,4 @@ i32 LoadFileStream(const FileStreamInput& input, core::ByteBuffer& stream);
 // The path of volume number beside the installer.
 core::String VolumePath(const char* folder, const char* baseName, i32 number);
 
-// The question boxes of the volume prompt (MessageBoxA arguments but the
-// owner; the answer is the button's id). Null: the message box owned by
-// DialogOwner. Tests answer through their own.
-using VolumePromptFunction = int (*)(const char* text, const char* caption, u32 style);
-void SetVolumePrompt(VolumePromptFunction prompt);
-
 }  // namespace kova::install

@@ -1,26 +1,26 @@
 // The file loop; see install_files.h.
 #include "install/install_files.h"
 
+#include "core/paths.h"
+#include "format/archive_open.h"
+#include "format/file_record.h"
+#include "format/install_script.h"
 #include "install/directories.h"
 #include "install/file_operations.h"
-#include "format/file_record.h"
 #include "install/install_texts.h"
 #include "install/installed_file_writer.h"
 #include "install/path_text.h"
-#include "core/paths.h"
 #include "install/replacement_rules.h"
 #include "install/restart_replacement.h"
 #include "install/shared_files.h"
 #include "install/shortcut_entries.h"
 #include "install/system_folders.h"
-#include "payload/system_paths.h"
 #include "install/temp_files.h"
-#include "format/archive_open.h"
 #include "payload/fatal.h"
-#include "format/install_script.h"
 #include "payload/message_format.h"
 #include "payload/messages.h"
 #include "payload/product_flags.h"
+#include "payload/system_paths.h"
 #include "platform/fonts.h"
 #include "system/uninstall_list.h"
 #include "ui/progress.h"
@@ -62,7 +62,7 @@ void AddShortcutEntry(const LoopState& state, const format::FileRecord& record, 
     entry.name = record.text1;
   } else {
     core::String fileName = core::FileNameOf(target.CStr());
-    entry.name = payload::FormatMessageText(payload::GetMessage(38).CStr(), {fileName});
+    entry.name = payload::FormatMessageText(payload::GetMessage(payload::kMsgDefaultShortcut).CStr(), {fileName});
   }
   if (!core::IsBlankText(record.text2.CStr())) entry.iconPath = core::JoinPath(state.uninstallFolder.CStr(), record.text2.CStr());
   entry.arguments = record.text3;
@@ -88,7 +88,7 @@ i32 InstallRecord(LoopState& state, const format::FileRecord& record) {
   // wherever that is; such a file is not installed. (SharedDir is empty
   // when the installation is not recorded for uninstalling.)
   if (folder->IsEmpty()) {
-    errorText.AppendFormat("%s %s\r\n", payload::GetMessage(31).CStr(), record.name.CStr());
+    errorText.AppendFormat("%s %s\r\n", payload::GetMessage(payload::kMsgCannotInstall).CStr(), record.name.CStr());
     return 0;
   }
   core::String target = core::JoinPath(folder->CStr(), record.name.CStr());
@@ -127,7 +127,7 @@ i32 InstallRecord(LoopState& state, const format::FileRecord& record) {
   if (!IsInstallDirType(type) && FileExists(target.CStr()) && !CanOpenForWriting(target.CStr())) {
     core::String temporary = MakeTempFile(input.installDir.CStr());
     if (temporary.IsEmpty()) {
-      errorText.AppendFormat("%s %s\r\n", payload::GetMessage(31).CStr(), target.CStr());
+      errorText.AppendFormat("%s %s\r\n", payload::GetMessage(payload::kMsgCannotInstall).CStr(), target.CStr());
       return 0;
     }
     occupied = target;
@@ -139,7 +139,7 @@ i32 InstallRecord(LoopState& state, const format::FileRecord& record) {
     // Equal without regard to case, and to a trailing backslash of InstallDir.
     if (!PathsEqual(directory.CStr(), input.installDir.CStr())) {
       if (!CreateDirectoryPath(directory.CStr()))
-        errorText.AppendFormat("%s %s\r\n", payload::GetMessage(25).CStr(), directory.CStr());
+        errorText.AppendFormat("%s %s\r\n", payload::GetMessage(payload::kMsgCannotCreateFolder).CStr(), directory.CStr());
       if (recordOneByOne) system::AddUninstallEntry(directory.CStr(), system::kUninstallDirectory);
     }
   }
@@ -152,7 +152,7 @@ i32 InstallRecord(LoopState& state, const format::FileRecord& record) {
 
   if (type == format::kFileTypeFont) {
     if (platform::AddFontFile(record.name.CStr()) == 0) {
-      errorText.AppendFormat("%s %s\r\n", payload::GetMessage(31).CStr(), target.CStr());
+      errorText.AppendFormat("%s %s\r\n", payload::GetMessage(payload::kMsgCannotInstall).CStr(), target.CStr());
       return 0;
     }
     if (!permanent) {
@@ -216,7 +216,7 @@ i32 TryInstallFiles(const InstallFilesInput& input, InstallFilesOutput& output) 
     output.sharedFiles = UpdateSharedFileCounts(output.sharedFileList, input.reinstall,
                                                 input.previousSharedFiles.CStr(), ErrorText());
   ui::WaitStep(400);
-  ui::SetPhaseAndPosition(32, 90);
+  ui::SetPhaseAndPosition(payload::kMsgPhaseShortcuts, 90);
   return 0;
 }
 

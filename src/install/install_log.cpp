@@ -7,13 +7,14 @@
 #include "install/install_log.h"
 
 #include "core/string.h"
-#include "payload/folders.h"
+#include "format/archive.h"
+#include "format/install_script.h"
 #include "install/uninstall_data_path.h"
 #include "install/whole_file.h"
-#include "format/archive.h"
 #include "payload/command_line.h"
 #include "payload/fatal.h"
-#include "format/install_script.h"
+#include "payload/folders.h"
+#include "payload/message_box.h"
 #include "payload/message_format.h"
 #include "payload/messages.h"
 #include "payload/product_flags.h"
@@ -23,20 +24,9 @@
 namespace kova::install {
 namespace {
 
-// Messages of the closing boxes.
-constexpr i32 kMessageLogQuestion = 40;  // "... view the log %s?" with the log path
-constexpr i32 kMessageLogCaption = 41;
-constexpr i32 kMessageErrorsText = 42;
-constexpr i32 kMessageErrorsCaption = 43;  // also the last line of the error text in the log
-
 InstallLogClock& Clock() {
   static InstallLogClock clock = platform::LocalTime;
   return clock;
-}
-
-MessageBoxFunction& Box() {
-  static MessageBoxFunction box = platform::ShowMessageBox;
-  return box;
 }
 
 // The section: header, log text and error text. The two texts can be long
@@ -74,7 +64,6 @@ void ShowLog(const core::String& logPath) {
 
 void SetInstallLogClock(InstallLogClock clock) { Clock() = clock ? clock : platform::LocalTime; }
 
-void SetInstallLogMessageBox(MessageBoxFunction box) { Box() = box ? box : platform::ShowMessageBox; }
 
 void WriteInstallLog(const core::String& logText, bool reinstall, core::String errorText, bool report,
                      const char* productVersion) {
@@ -87,18 +76,18 @@ void WriteInstallLog(const core::String& logText, bool reinstall, core::String e
   if (report) {
     if (clean) {
       if (!automatic) {
-        // Message 40 is a text of the archive: its %s is filled by the safe
+        // The view-log message is a text of the archive: its %s is filled by the safe
         // formatter, never by printf.
-        core::String text = payload::FormatMessageText(payload::GetMessage(kMessageLogQuestion).CStr(), {logPath});
-        int answer = Box()(payload::DialogOwner(), text.CStr(), payload::GetMessage(kMessageLogCaption).CStr(),
+        core::String text = payload::FormatMessageText(payload::GetMessage(payload::kMsgViewLog).CStr(), {logPath});
+        int answer = payload::ShowBox(payload::DialogOwner(), text.CStr(), payload::GetMessage(payload::kMsgViewLogCaption).CStr(),
                            platform::kBoxYesNo | platform::kBoxIconAsterisk);
         viewLog = answer == platform::kIdYes;
       }
     } else {
       if (!automatic && !(flags & format::kFlagNoLogErrorBox))
-        Box()(payload::DialogOwner(), payload::GetMessage(kMessageErrorsText).CStr(),
-              payload::GetMessage(kMessageErrorsCaption).CStr(), platform::kBoxOk | platform::kBoxIconAsterisk);
-      errorText += payload::GetMessage(kMessageErrorsCaption);
+        payload::ShowBox(payload::DialogOwner(), payload::GetMessage(payload::kMsgErrorsLogged).CStr(),
+              payload::GetMessage(payload::kMsgErrorsCaption).CStr(), platform::kBoxOk | platform::kBoxIconAsterisk);
+      errorText += payload::GetMessage(payload::kMsgErrorsCaption);
       errorText += "\r\n\r\n";
     }
   }

@@ -31,8 +31,5 @@ void WriteInstallLog(const core::String& logText, bool reinstall, core::String e
 using InstallLogClock = core::DateTime (*)();
 void SetInstallLogClock(InstallLogClock clock);
 
-// The boxes of the log writer: platform::ShowMessageBox unless replaced
-// (tests answer them; null puts the real boxes back).
-void SetInstallLogMessageBox(MessageBoxFunction box);
 
 }  // namespace kova::install

@@ -1,10 +1,10 @@
 // Install variables and the directory defaults; see install_variables.h.
 #include "install/install_variables.h"
 
-#include "install/directories.h"
-#include "payload/folders.h"
 #include "core/paths.h"
+#include "install/directories.h"
 #include "install/system_folders.h"
+#include "payload/folders.h"
 #include "payload/system_paths.h"
 
 namespace kova::install {

@@ -3,9 +3,9 @@
 
 #include <cstring>
 
+#include "format/install_script.h"
 #include "install/file.h"
 #include "install/file_operations.h"
-#include "format/install_script.h"
 #include "payload/messages.h"
 
 namespace kova::install {
@@ -46,7 +46,7 @@ WriteResult WriteInstalledFile(const char* target, const u8* data, i32 size, con
     }
   }
   if (!written) {
-    errorText.AppendFormat("%s %s\r\n", payload::GetMessage(31).CStr(), target);
+    errorText.AppendFormat("%s %s\r\n", payload::GetMessage(payload::kMsgCannotInstall).CStr(), target);
     return WriteResult::kFailed;
   }
   if (stamp.IsSet()) {

@@ -6,9 +6,9 @@
 #include "install/path_line.h"
 
 #include "install/file.h"
-#include "payload/folders.h"
 #include "install/system_folders.h"
 #include "install/temp_files.h"
+#include "payload/folders.h"
 
 namespace kova::install {
 namespace {

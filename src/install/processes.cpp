@@ -2,21 +2,11 @@
 #include "install/processes.h"
 
 #include "core/string.h"
+#include "payload/message_box.h"
 #include "payload/system_paths.h"
 #include "platform/child_process.h"
 
 namespace kova::install {
-namespace {
-
-MessageBoxFunction& FailureBox() {
-  static MessageBoxFunction box = platform::ShowMessageBox;
-  return box;
-}
-
-}  // namespace
-
-void SetRunProcessMessageBox(MessageBoxFunction box) { FailureBox() = box ? box : platform::ShowMessageBox; }
-
 u32 RunProcess(const char* commandLine, u32 options, const char* workingDirectory) {
   if (!commandLine || !*commandLine) return kRunNotStarted;
   i32 show = platform::kShowDefault;
@@ -38,7 +28,7 @@ u32 RunProcess(const char* commandLine, u32 options, const char* workingDirector
     if (options & kRunReportFailure) {
       core::String text("Unable to create process:\r\n");
       text += commandLine;
-      FailureBox()(nullptr, text.CStr(), "Error", platform::kBoxIconHand);
+      payload::ShowBox(nullptr, text.CStr(), "Error", platform::kBoxIconHand);
     }
     return kRunNotStarted;
   }

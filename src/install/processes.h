@@ -24,10 +24,6 @@ inline constexpr u32 kRunNoExitCode = 0x80000001u;
 // when not waiting or the exit code cannot be read, else the exit code.
 u32 RunProcess(const char* commandLine, u32 options, const char* workingDirectory);
 
-// The box RunProcess shows with kRunReportFailure: platform::ShowMessageBox
-// unless replaced (tests do; null puts it back).
-using MessageBoxFunction = int (*)(platform::WindowHandle owner, const char* text, const char* caption, u32 style);
-void SetRunProcessMessageBox(MessageBoxFunction box);
 
 // Opens a document with the program the shell associates with it, in the
 // installer's folder; false for an empty path or when nothing was started.

@@ -1,8 +1,8 @@
 // The replacement decision table; see replacement_rules.h.
 #include "install/replacement_rules.h"
 
-#include "install/file_operations.h"
 #include "format/file_record.h"
+#include "install/file_operations.h"
 #include "install/file_versions.h"
 #include "install/whole_file.h"
 

@@ -1,8 +1,8 @@
 // The paths of the uninstall data files; see uninstall_data_path.h.
 #include "install/uninstall_data_path.h"
 
-#include "payload/folders.h"
 #include "core/paths.h"
+#include "payload/folders.h"
 
 namespace kova::install {
 

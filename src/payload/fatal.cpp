@@ -6,12 +6,12 @@
 #include "core/failure.h"
 #include "core/format.h"
 #include "core/string.h"
-#include "payload/system_paths.h"
 #include "payload/command_line.h"
 #include "payload/message_format.h"
 #include "payload/messages.h"
-#include "platform/process.h"
+#include "payload/system_paths.h"
 #include "payload/window_handles.h"
+#include "platform/process.h"
 
 namespace kova::payload {
 namespace {
@@ -72,7 +72,7 @@ void FatalError(const char* format, ...) {
 }
 
 core::String CorruptArchiveText(i32 code) {
-  core::String format = GetMessage(13);
+  core::String format = GetMessage(kMsgCorruptArchive);
   if (format.IsEmpty()) format = kCorruptText;
   return FormatMessageText(format.CStr(), {code});
 }
@@ -97,7 +97,7 @@ void ShowError(const char* format, ...) {
   text.FormatV(format, args);
   va_end(args);
   if (core::IsBlankText(text.CStr())) return;
-  core::String caption = GetMessage(21);
+  core::String caption = GetMessage(kMsgErrorCaption);
   if (caption.IsEmpty()) caption = "Error";
   platform::ShowMessageBox(DialogOwner(), text.CStr(), caption.CStr(), platform::kBoxIconHand);
 }

@@ -1,22 +1,22 @@
 // The entry routine's sequence of phases; see entry.h.
 #include "setup/entry.h"
 
-#include "install/file.h"
-#include "payload/folders.h"
-#include "install/install_variables.h"
-#include "payload/system_paths.h"
 #include "format/archive_open.h"
+#include "format/install_script.h"
+#include "format/script_reader.h"
+#include "install/file.h"
+#include "install/file_source.h"
+#include "install/install_variables.h"
 #include "payload/command_line.h"
 #include "payload/fatal.h"
-#include "install/file_source.h"
-#include "format/install_script.h"
-#include "setup/installer_run.h"
+#include "payload/folders.h"
 #include "payload/messages.h"
 #include "payload/product_flags.h"
-#include "format/script_reader.h"
+#include "payload/system_paths.h"
+#include "payload/window_handles.h"
 #include "platform/process.h"
 #include "platform/window.h"
-#include "payload/window_handles.h"
+#include "setup/installer_run.h"
 
 namespace kova::setup {
 namespace {
@@ -31,8 +31,8 @@ InstallerRun& Run() {
   return run;
 }
 
-// Steps 5 and 6: the own file, the archive, the script block and
-// ProductFlags, and the script's checksum.
+// The program's own file: the archive, the script block and ProductFlags,
+// and the script's checksum.
 void OpenOwnArchive(InstallerRun& run, const core::String& installerPath) {
   if (run.file.Open(installerPath.CStr(), install::kModeRead) != install::kOpenOk)
     payload::FatalError("Error code 1: The self-extracting archive could not open itself.  Filename:\n%s",

@@ -5,9 +5,9 @@
 #pragma once
 
 #include "core/byte_buffer.h"
-#include "install/file.h"
 #include "format/archive_open.h"
 #include "format/install_script.h"
+#include "install/file.h"
 
 namespace kova::setup {
 
@@ -19,8 +19,8 @@ struct InstallerRun {
   bool reinstall = false;  // over an earlier registration of the product
 };
 
-// Steps 9 to 19 of the entry routine: from the language choice to the end of
-// the installation. Never returns.
+// The installation once the archive is read: from the language choice to
+// the end of the program. Never returns.
 [[noreturn]] void RunInstallation(InstallerRun& run);
 
 }  // namespace kova::setup

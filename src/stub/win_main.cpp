@@ -3,8 +3,8 @@
 // sets up (argv, TLS callbacks, pseudo-relocations, an exception filter), and
 // leaving it out keeps about 8 KiB out of every installer. msvcrt.dll
 // initialises itself when it is loaded.
-#include "setup/entry.h"
 #include "platform/win32/windows.h"
+#include "setup/entry.h"
 
 extern "C" void __main();  // libgcc/MinGW: runs the global constructors once
 

@@ -4,14 +4,15 @@
 #include <cstdarg>
 
 #include "core/string.h"
+#include "format/install_script.h"
 #include "payload/command_line.h"
 #include "payload/fatal.h"
-#include "format/install_script.h"
+#include "payload/message_box.h"
 #include "payload/messages.h"
 #include "payload/product_flags.h"
+#include "payload/window_handles.h"
 #include "platform/process.h"
 #include "ui/progress_view.h"
-#include "payload/window_handles.h"
 
 namespace kova::ui {
 namespace {
@@ -39,8 +40,8 @@ void SetProgressView(ProgressView* view) { State().view = view; }
 
 void OpenProgress() {
   bool cancelEnabled = !(payload::ProductFlags() & format::kFlagNoCancel);
-  platform::WindowHandle dialog = View().Open(payload::GetMessage(54).CStr(), payload::GetMessage(39).CStr(),
-                                              payload::GetMessage(49).CStr(), cancelEnabled);
+  platform::WindowHandle dialog = View().Open(payload::GetMessage(payload::kMsgProgressCaption).CStr(), payload::GetMessage(payload::kMsgProgressHeading).CStr(),
+                                              payload::GetMessage(payload::kMsgCancelButton).CStr(), cancelEnabled);
   payload::SetProgressDialog(dialog);
   State().open = true;
 }
@@ -94,8 +95,8 @@ void WaitStep(u32 milliseconds) {
 }
 
 void ConfirmCancel() {
-  int answer = platform::ShowMessageBox(payload::DialogOwner(), payload::GetMessage(28).CStr(),
-                                        payload::GetMessage(20).CStr(),
+  int answer = payload::ShowBox(payload::DialogOwner(), payload::GetMessage(payload::kMsgCancelQuestion).CStr(),
+                                        payload::GetMessage(payload::kMsgQuestionCaption).CStr(),
                                         platform::kBoxYesNo | platform::kBoxIconQuestion);
   if (answer == platform::kIdYes) payload::ExitInstaller();
 }

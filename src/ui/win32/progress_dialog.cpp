@@ -1,10 +1,10 @@
 // The progress dialog on Win32: the modeless PROGRESSDLG template with a
 // common-controls progress bar laid over its black frame.
+#include "payload/window_handles.h"
 #include "platform/win32/system_library.h"
 #include "platform/win32/windows.h"
 #include "ui/progress.h"
 #include "ui/progress_view.h"
-#include "payload/window_handles.h"
 
 namespace kova::ui {
 namespace {

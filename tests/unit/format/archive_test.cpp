@@ -7,8 +7,8 @@
 #include "format/archive.h"
 #include "format/byte_writer.h"
 #include "format/checksum.h"
-#include "payload/fatal.h"
 #include "format/install_script.h"
+#include "payload/fatal.h"
 
 namespace kova::format {
 namespace {

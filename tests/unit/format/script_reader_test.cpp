@@ -5,8 +5,8 @@
 #include <functional>
 
 #include "format/byte_writer.h"
-#include "payload/fatal.h"
 #include "format/script_reader.h"
+#include "payload/fatal.h"
 
 namespace kova::format {
 namespace {

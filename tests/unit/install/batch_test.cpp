@@ -8,11 +8,11 @@
 #include <cstring>
 #include <string>
 
-#include "payload/folders.h"
 #include "core/paths.h"
-#include "payload/system_paths.h"
-#include "payload/command_line.h"
 #include "install/batch.h"
+#include "payload/command_line.h"
+#include "payload/folders.h"
+#include "payload/system_paths.h"
 #include "support/file_system_fixture.h"
 
 #ifndef _WIN32

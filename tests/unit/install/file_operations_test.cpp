@@ -5,15 +5,16 @@
 
 #include <string>
 
+#include "core/paths.h"
 #include "install/directories.h"
 #include "install/disk_space.h"
 #include "install/file.h"
 #include "install/file_operations.h"
-#include "core/paths.h"
 #include "install/processes.h"
-#include "payload/system_paths.h"
 #include "install/temp_files.h"
 #include "install/whole_file.h"
+#include "payload/message_box.h"
+#include "payload/system_paths.h"
 #include "platform/directory.h"
 #include "platform/file_system.h"
 #include "support/file_system_fixture.h"
@@ -260,7 +261,7 @@ int RecordBox(platform::WindowHandle owner, const char* text, const char* captio
 }
 
 TEST_F(FileOperationsTest, RunProcess) {
-  SetRunProcessMessageBox(RecordBox);
+  payload::SetMessageBoxFunction(RecordBox);
   recordedBoxes = 0;
   EXPECT_EQ(RunProcess("", kRunReportFailure, nullptr), kRunNotStarted);
   EXPECT_EQ(RunProcess(nullptr, 0, nullptr), kRunNotStarted);
@@ -284,7 +285,7 @@ TEST_F(FileOperationsTest, RunProcess) {
   EXPECT_EQ(RunProcess(exit7.CStr(), kRunIdlePriority | kRunMinimized, home.CStr()), kRunNoExitCode);
   // A working directory that does not exist: nothing starts.
   EXPECT_EQ(RunProcess(exit7.CStr(), kRunWait, Path("missing").CStr()), kRunNotStarted);
-  SetRunProcessMessageBox(nullptr);
+  payload::SetMessageBoxFunction(nullptr);
 }
 
 TEST(Documents, OpenDocumentNeedsAPath) {

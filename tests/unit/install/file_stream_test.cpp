@@ -9,11 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "install/install_fixture.h"
 #include "core/paths.h"
-#include "format/decompress.h"
-#include "payload/fatal.h"
 #include "format/block_test_support.h"
+#include "format/decompress.h"
+#include "install/install_fixture.h"
+#include "payload/fatal.h"
+#include "payload/message_box.h"
 #include "platform/window.h"
 
 namespace kova::install {
@@ -31,7 +32,7 @@ struct PromptScript {
 };
 PromptScript* script = nullptr;
 
-int ScriptedPrompt(const char* text, const char* caption, u32 style) {
+int ScriptedPrompt(platform::WindowHandle, const char* text, const char* caption, u32 style) {
   script->shown.push_back(std::string(caption) + "|" + text + "|" + std::to_string(style));
   if (script->shown.size() > script->steps.size()) {
     ADD_FAILURE() << "unexpected box: " << text;
@@ -47,7 +48,7 @@ class FileStreamTest : public test::InstallTest {
   void SetUp() override {
     InstallTest::SetUp();
     script = &prompts;
-    SetVolumePrompt(ScriptedPrompt);
+    payload::SetMessageBoxFunction(ScriptedPrompt);
     for (int i = 0; i < 3000; ++i) data.push_back(static_cast<u8>(i * 7 + i / 13));
   }
   void TearDown() override {

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "core/array.h"
-#include "format/file_stamp.h"
 #include "format/byte_source.h"
 #include "format/byte_writer.h"
 #include "format/checksum.h"
+#include "format/file_stamp.h"
 
 namespace kova::test {
 

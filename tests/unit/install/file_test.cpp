@@ -6,9 +6,9 @@
 #include <cstring>
 #include <string>
 
+#include "core/paths.h"
 #include "install/file.h"
 #include "install/path_text.h"
-#include "core/paths.h"
 #include "install/temp_files.h"
 #include "platform/file_system.h"
 #include "support/file_system_fixture.h"

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "payload/folders.h"
 #include "install/system_folders.h"
+#include "payload/folders.h"
 #include "system/registry_fixture.h"
 
 namespace kova::testing {

@@ -9,16 +9,16 @@
 #include <string>
 #include <vector>
 
+#include "core/paths.h"
+#include "format/install_script.h"
 #include "install/directories.h"
 #include "install/file_operations.h"
 #include "install/file_versions.h"
 #include "install/install_fixture.h"
 #include "install/path_text.h"
-#include "core/paths.h"
-#include "payload/system_paths.h"
 #include "install/temp_files.h"
 #include "payload/fatal.h"
-#include "format/install_script.h"
+#include "payload/system_paths.h"
 #include "platform/directory.h"
 #include "platform/version.h"
 #include "support/pe_version_image.h"

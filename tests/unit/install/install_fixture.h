@@ -15,12 +15,13 @@
 
 #include "core/array.h"
 #include "install/file.h"
+#include "install/file_stream_writer.h"
 #include "install/install_files.h"
 #include "install/install_texts.h"
 #include "install/shared_files.h"
 #include "install/shortcut_entries.h"
-#include "install/file_stream_writer.h"
 #include "payload/command_line.h"
+#include "payload/message_box.h"
 #include "payload/messages.h"
 #include "payload/product_flags.h"
 #include "platform/file_system.h"
@@ -85,7 +86,7 @@ class InstallTest : public FileSystemTest {
     testing::DeleteRegistryTree(platform::kCurrentUser, registryKey_);
     ui::CloseProgress();
     ui::SetProgressView(nullptr);
-    install::SetVolumePrompt(nullptr);
+    payload::SetMessageBoxFunction(nullptr);
     payload::SetMessageTable({}, {});
     payload::SetAutomaticMode(false);
     payload::SetProductFlags(0);

@@ -8,11 +8,12 @@
 #include <vector>
 
 #include "core/date_time.h"
-#include "payload/folders.h"
+#include "format/install_script.h"
 #include "install/install_log.h"
 #include "install/uninstall_data_path.h"
 #include "payload/command_line.h"
-#include "format/install_script.h"
+#include "payload/folders.h"
+#include "payload/message_box.h"
 #include "payload/messages.h"
 #include "payload/product_flags.h"
 #include "platform/directory.h"
@@ -105,14 +106,14 @@ class InstallLogTest : public test::FileSystemTest {
     payload::SetProductFlags(0);
     payload::SetAutomaticMode(false);
     SetInstallLogClock(FixedTime);
-    SetInstallLogMessageBox(RecordBox);
+    payload::SetMessageBoxFunction(RecordBox);
     BoxCalls().clear();
     BoxAnswer() = platform::kIdNo;
   }
 
   void TearDown() override {
     SetInstallLogClock(nullptr);
-    SetInstallLogMessageBox(nullptr);
+    payload::SetMessageBoxFunction(nullptr);
     payload::SetMessageTable({}, {});
     payload::SetProductFlags(0);
     payload::SetAutomaticMode(false);

@@ -6,12 +6,12 @@
 
 #include <string>
 
+#include "core/paths.h"
 #include "install/directories.h"
 #include "install/folder_fixture.h"
-#include "core/paths.h"
 #include "install/system_folders.h"
-#include "payload/system_paths.h"
 #include "install/temp_files.h"
+#include "payload/system_paths.h"
 
 namespace kova::install {
 namespace {

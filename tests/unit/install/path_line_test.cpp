@@ -1,15 +1,15 @@
 // The PATH line of autoexec.bat: adding and removing it in every shape of
-// file the Part's callers meet, the round trip, lines that only look like
+// file an installation and its uninstaller meet, the round trip, lines that only look like
 // ours, and the text for a file that cannot be opened.
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "payload/folders.h"
+#include "install/path_line.h"
 #include "install/temp_files.h"
+#include "payload/folders.h"
 #include "platform/directory.h"
 #include "platform/file_system.h"
-#include "install/path_line.h"
 #include "support/file_system_fixture.h"
 
 namespace kova::system {

@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "install/folder_fixture.h"
 #include "core/paths.h"
+#include "install/folder_fixture.h"
 #include "payload/system_paths.h"
 
 namespace kova::install {

@@ -1,10 +1,10 @@
 // Message lookup with its placeholders, and the texts of the fatal boxes.
 #include <gtest/gtest.h>
 
-#include "payload/folders.h"
-#include "payload/system_paths.h"
 #include "payload/fatal.h"
+#include "payload/folders.h"
 #include "payload/messages.h"
+#include "payload/system_paths.h"
 
 namespace kova::payload {
 namespace {

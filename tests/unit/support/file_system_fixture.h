@@ -17,9 +17,9 @@
 #include <utility>
 #include <vector>
 
+#include "core/paths.h"
 #include "core/string.h"
 #include "install/directories.h"
-#include "core/paths.h"
 #include "install/temp_files.h"
 #include "platform/child_process.h"
 #include "platform/directory.h"

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "payload/command_line.h"
 #include "format/install_script.h"
+#include "payload/command_line.h"
 #include "payload/messages.h"
 #include "payload/product_flags.h"
 #include "platform/process.h"
