@@ -16,16 +16,6 @@ constexpr const char* kMonthNames[12] = {"January", "February", "March",     "Ap
 constexpr const char* kWeekdayNames[7] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                           "Thursday", "Friday", "Saturday"};
 
-// Days from 1 January 1970 in the proleptic Gregorian calendar, for any
-// day number within the month (day 0 or 32 simply run over).
-i64 DaysFromCivil(i64 year, i32 month, i64 day) {
-  year -= month <= 2 ? 1 : 0;
-  const i64 era = (year >= 0 ? year : year - 399) / 400;
-  const i64 yearOfEra = year - era * 400;
-  const i64 dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-  const i64 dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-  return era * 146097 + dayOfEra - 719468;
-}
 
 // "%0*d": at least width characters, the sign counted, zeros after it.
 void AppendPadded(String& out, i32 value, int width) {
@@ -144,6 +134,33 @@ const char* Chosen(const char* format, const char* fallback) {
 }
 
 }  // namespace
+
+i64 DaysFromCivil(i64 year, i32 month, i64 day) {
+  year -= month <= 2 ? 1 : 0;
+  const i64 era = (year >= 0 ? year : year - 399) / 400;
+  const i64 yearOfEra = year - era * 400;
+  const i64 dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+  const i64 dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  return era * 146097 + dayOfEra - 719468;
+}
+
+void CivilFromDays(i64 days, i32* year, i32* month, i32* day) {
+  days += 719468;
+  const i64 era = (days >= 0 ? days : days - 146096) / 146097;
+  const i64 dayOfEra = days - era * 146097;
+  const i64 yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const i64 dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const i64 shifted = (5 * dayOfYear + 2) / 153;
+  *day = static_cast<i32>(dayOfYear - (153 * shifted + 2) / 5 + 1);
+  *month = static_cast<i32>(shifted < 10 ? shifted + 3 : shifted - 9);
+  *year = static_cast<i32>(yearOfEra + era * 400 + (*month <= 2));
+}
+
+bool IsFileTimeRange(const DateTime& t) {
+  return t.year >= 1601 && t.year <= 30827 && t.month >= 1 && t.month <= 12 && t.day >= 1 &&
+         t.day <= DaysInMonth(t.year, t.month) && t.hour >= 0 && t.hour < 24 && t.minute >= 0 && t.minute < 60 &&
+         t.second >= 0 && t.second < 60;
+}
 
 i32 DaysInMonth(i32 year, i32 month) {
   static constexpr i32 kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};

@@ -23,6 +23,16 @@ DateTime MakeDateTime(i32 year, i32 month, i32 day, i32 hour = 0, i32 minute = 0
 bool IsValid(const DateTime& value);
 i32 DaysInMonth(i32 year, i32 month);
 
+// Days from 1 January 1970 in the proleptic Gregorian calendar, for any day
+// number within the month (day 0 or 32 simply run over), and back.
+i64 DaysFromCivil(i64 year, i32 month, i64 day);
+void CivilFromDays(i64 days, i32* year, i32* month, i32* day);
+
+// Whether a file's stamp can hold the date and time: what
+// SystemTimeToFileTime accepts (years 1601 to 30827, a real date, a time of
+// day). Anything else is refused on both platforms rather than wrapped.
+bool IsFileTimeRange(const DateTime& value);
+
 // "January".."December" and "Sunday".."Saturday"; empty outside the tables.
 const char* MonthName(i32 month);
 const char* WeekdayName(i32 weekday);

@@ -69,105 +69,131 @@ void AddShortcutEntry(const LoopState& state, const format::FileRecord& record, 
   ShortcutEntries().Append(static_cast<ShortcutEntry&&>(entry));
 }
 
+// The target of a record: its type's folder (or the uninstall folder) joined
+// with its name; a shared or system file also goes on the shared-file list.
+// False, with the failure line, when the type's folder is empty: joined to
+// it the name would land in the current directory, wherever that is.
+// (SharedDir is empty when the installation is not recorded for
+// uninstalling.) installDirFile: the file belongs below InstallDir.
+bool ChooseTarget(LoopState& state, const format::FileRecord& record, core::String& target, bool& installDirFile) {
+  const InstallFilesInput& input = state.input;
+  const core::String* folder = &input.installDir;
+  if (record.type == format::kFileTypeShared) folder = &input.sharedDir;
+  else if (record.type == format::kFileTypeFont) folder = &state.fontDir;
+  else if (record.type == format::kFileTypeSystem) folder = &state.systemDir;
+  if (folder->IsEmpty()) {
+    ErrorText().AppendFormat("%s %s\r\n", payload::GetMessage(payload::kMsgCannotInstall).CStr(), record.name.CStr());
+    return false;
+  }
+  target = core::JoinPath(folder->CStr(), record.name.CStr());
+  const bool permanent = (record.flags & format::kFilePermanent) != 0;
+  if (record.type == format::kFileTypeShared || record.type == format::kFileTypeSystem)
+    state.output.sharedFileList.Append(record.type == format::kFileTypeSystem || permanent ? target + " " : target);
+  installDirFile = IsInstallDirType(record.type);
+  if (record.flags & format::kFileInUninstallDir) {
+    target = core::JoinPath(state.uninstallFolder.CStr(), record.name.CStr());
+    installDirFile = false;
+  }
+  return true;
+}
+
+// The record's mode for an existing target: whether it is to be written at
+// all. A file of the installation directory that is only written when
+// missing, and exists, is still recorded for the uninstaller.
+bool WantedByExistingMode(const format::FileRecord& record, const core::String& target) {
+  switch (record.flags & format::kFileExistingMask) {
+    case format::kFileNeverInstall:
+      return false;
+    case format::kFileOnlyIfExists:
+      return FileExists(target.CStr());
+    case format::kFileOnlyIfMissing:
+      if (!FileExists(target.CStr())) return true;
+      if (!(record.flags & format::kFilePermanent) && IsInstallDirType(record.type))
+        system::AddUninstallEntry(target.CStr(), system::kUninstallFile);
+      return false;
+    default:
+      return true;
+  }
+}
+
+// A shared, font or system file in use is written beside the installation
+// and put in place at the next restart: target becomes the temporary file
+// and occupied the file in use. False, with the failure line, when no
+// temporary file can be made.
+bool MoveAsideIfInUse(const LoopState& state, u32 type, core::String& target, core::String& occupied) {
+  if (IsInstallDirType(type) || !FileExists(target.CStr()) || CanOpenForWriting(target.CStr())) return true;
+  core::String temporary = MakeTempFile(state.input.installDir.CStr());
+  if (temporary.IsEmpty()) {
+    ErrorText().AppendFormat("%s %s\r\n", payload::GetMessage(payload::kMsgCannotInstall).CStr(), target.CStr());
+    return false;
+  }
+  occupied = target;
+  target = ShortPath(temporary.CStr());
+  return true;
+}
+
+// The folder of a file below InstallDir, made with its parents and recorded
+// for the uninstaller (InstallDir itself is neither).
+void MakeTargetFolder(const LoopState& state, const core::String& target, bool recordOneByOne) {
+  core::String directory = core::DirectoryOf(target.CStr());
+  // Equal without regard to case, and to a trailing backslash of InstallDir.
+  if (PathsEqual(directory.CStr(), state.input.installDir.CStr())) return;
+  if (!CreateDirectoryPath(directory.CStr()))
+    ErrorText().AppendFormat("%s %s\r\n", payload::GetMessage(payload::kMsgCannotCreateFolder).CStr(), directory.CStr());
+  if (recordOneByOne) system::AddUninstallEntry(directory.CStr(), system::kUninstallDirectory);
+}
+
+// Registers a written font; a font that is not permanent goes on the
+// product's font list for the uninstaller. False, with the failure line,
+// when the system refuses it.
+bool RegisterFont(InstallFilesOutput& output, const format::FileRecord& record, const core::String& target) {
+  if (platform::AddFontFile(record.name.CStr()) == 0) {
+    ErrorText().AppendFormat("%s %s\r\n", payload::GetMessage(payload::kMsgCannotInstall).CStr(), target.CStr());
+    return false;
+  }
+  if (!(record.flags & format::kFilePermanent)) {
+    AppendQuoted(output.productFonts, record.text1);
+    output.productFonts += ' ';
+    AppendQuoted(output.productFonts, record.name);
+    output.productFonts += ' ';
+  }
+  output.fontsChanged = true;
+  return true;
+}
+
 // One record, from the choice of its target to the status line. Returns 0
 // or the corrupt code of the writer.
 i32 InstallRecord(LoopState& state, const format::FileRecord& record) {
   const InstallFilesInput& input = state.input;
   InstallFilesOutput& output = state.output;
-  core::String& errorText = ErrorText();
   const u32 type = record.type;
-  const u32 flags = record.flags;
-  const bool permanent = (flags & format::kFilePermanent) != 0;
+  const bool permanent = (record.flags & format::kFilePermanent) != 0;
   const bool recordOneByOne = !(input.options & format::kFlagRemoveInstallDir) && !permanent;
 
-  const core::String* folder = &input.installDir;
-  if (type == format::kFileTypeShared) folder = &input.sharedDir;
-  else if (type == format::kFileTypeFont) folder = &state.fontDir;
-  else if (type == format::kFileTypeSystem) folder = &state.systemDir;
-  // Joined to an empty folder a name would land in the current directory,
-  // wherever that is; such a file is not installed. (SharedDir is empty
-  // when the installation is not recorded for uninstalling.)
-  if (folder->IsEmpty()) {
-    errorText.AppendFormat("%s %s\r\n", payload::GetMessage(payload::kMsgCannotInstall).CStr(), record.name.CStr());
-    return 0;
-  }
-  core::String target = core::JoinPath(folder->CStr(), record.name.CStr());
-  if (type == format::kFileTypeShared || type == format::kFileTypeSystem)
-    output.sharedFileList.Append(type == format::kFileTypeSystem || permanent ? target + " " : target);
-  bool installDirFile = IsInstallDirType(type);
-  if (flags & format::kFileInUninstallDir) {
-    target = core::JoinPath(state.uninstallFolder.CStr(), record.name.CStr());
-    installDirFile = false;
-  }
-
-  switch (flags & format::kFileExistingMask) {
-    case format::kFileNeverInstall:
-      return 0;
-    case format::kFileOnlyIfExists:
-      if (!FileExists(target.CStr())) return 0;
-      break;
-    case format::kFileOnlyIfMissing:
-      if (FileExists(target.CStr())) {
-        if (!permanent && IsInstallDirType(type)) system::AddUninstallEntry(target.CStr(), system::kUninstallFile);
-        return 0;
-      }
-      break;
-    default:
-      break;
-  }
-
+  core::String target;
+  bool installDirFile = false;
+  if (!ChooseTarget(state, record, target, installDirFile)) return 0;
+  if (!WantedByExistingMode(record, target)) return 0;
   if (!ShouldInstall(type, target.CStr(), record.stamp, record.text1.CStr(), LogText())) return 0;
-  if ((type == format::kFileTypeInstallDir && (flags & (format::kFileDesktopShortcut | format::kFileProgramsShortcut))) ||
+  if ((type == format::kFileTypeInstallDir && (record.flags & (format::kFileDesktopShortcut | format::kFileProgramsShortcut))) ||
       type == format::kFileTypeStartup)
     AddShortcutEntry(state, record, target);
 
-  // A shared, font or system file in use is written beside the installation
-  // and put in place at the next restart.
   core::String occupied;
-  if (!IsInstallDirType(type) && FileExists(target.CStr()) && !CanOpenForWriting(target.CStr())) {
-    core::String temporary = MakeTempFile(input.installDir.CStr());
-    if (temporary.IsEmpty()) {
-      errorText.AppendFormat("%s %s\r\n", payload::GetMessage(payload::kMsgCannotInstall).CStr(), target.CStr());
-      return 0;
-    }
-    occupied = target;
-    target = ShortPath(temporary.CStr());
-  }
-
-  if (installDirFile) {
-    core::String directory = core::DirectoryOf(target.CStr());
-    // Equal without regard to case, and to a trailing backslash of InstallDir.
-    if (!PathsEqual(directory.CStr(), input.installDir.CStr())) {
-      if (!CreateDirectoryPath(directory.CStr()))
-        errorText.AppendFormat("%s %s\r\n", payload::GetMessage(payload::kMsgCannotCreateFolder).CStr(), directory.CStr());
-      if (recordOneByOne) system::AddUninstallEntry(directory.CStr(), system::kUninstallDirectory);
-    }
-  }
+  if (!MoveAsideIfInUse(state, type, target, occupied)) return 0;
+  if (installDirFile) MakeTargetFolder(state, target, recordOneByOne);
   if (IsInstallDirType(type) && recordOneByOne) system::AddUninstallEntry(target.CStr(), system::kUninstallFile);
 
-  WriteResult written = WriteInstalledFile(target.CStr(), record.data, record.size, record.stamp, input.options, errorText);
+  WriteResult written = WriteInstalledFile(target.CStr(), record.data, record.size, record.stamp, input.options, ErrorText());
   if (written == WriteResult::kNegativeSize) return format::kCorruptNegativeWrite;
   if (written == WriteResult::kFailed) return 0;
   ++output.filesWritten;
-
-  if (type == format::kFileTypeFont) {
-    if (platform::AddFontFile(record.name.CStr()) == 0) {
-      errorText.AppendFormat("%s %s\r\n", payload::GetMessage(payload::kMsgCannotInstall).CStr(), target.CStr());
-      return 0;
-    }
-    if (!permanent) {
-      AppendQuoted(output.productFonts, record.text1);
-      output.productFonts += ' ';
-      AppendQuoted(output.productFonts, record.name);
-      output.productFonts += ' ';
-    }
-    output.fontsChanged = true;
-  }
+  if (type == format::kFileTypeFont && !RegisterFont(output, record, target)) return 0;
 
   if (!occupied.IsEmpty()) {
     payload::AddProductFlags(format::kFlagRestartPending);
     output.restartNeeded = true;
-    if (!ReplaceAtRestart(state.replacer, target.CStr(), occupied.CStr(), errorText)) return 0;
+    if (!ReplaceAtRestart(state.replacer, target.CStr(), occupied.CStr(), ErrorText())) return 0;
   }
 
   ui::SetStatus("%s -> %s", record.name.CStr(), target.CStr());

@@ -90,4 +90,35 @@ SystemError EnumRegistryValue(RegistryKey key, u32 index, core::String& name, u3
 // RegQueryInfoKeyA: the number of subkeys and of values.
 SystemError QueryRegistryKeyCounts(RegistryKey key, u32* subKeys, u32* values);
 
+// Deletes the key subKey names below key with everything below it, deepest
+// first (RegDeleteKeyA deletes only keys without subkeys). What can be
+// deleted is; the first failure is returned. A non-empty subKey is
+// required, so key itself is never emptied by mistake.
+SystemError DeleteRegistryTree(RegistryKey key, const char* subKey);
+
+// The owner of an open key: closed when the owner goes.
+class ScopedRegistryKey {
+ public:
+  ScopedRegistryKey() = default;
+  explicit ScopedRegistryKey(RegistryKey key) : key_(key) {}
+  ~ScopedRegistryKey() { Reset(); }
+  ScopedRegistryKey(const ScopedRegistryKey&) = delete;
+  ScopedRegistryKey& operator=(const ScopedRegistryKey&) = delete;
+
+  RegistryKey Get() const { return key_; }
+  // For the calls that return a key: the slot, after closing what was held.
+  RegistryKey* Out() {
+    Reset();
+    return &key_;
+  }
+  void Reset() {
+    if (key_) CloseRegistryKey(key_);
+    key_ = 0;
+  }
+  explicit operator bool() const { return key_ != 0; }
+
+ private:
+  RegistryKey key_ = 0;
+};
+
 }  // namespace kova::platform

@@ -24,7 +24,6 @@ KeyState& State() {
 }
 
 // Every key name fits here (the registry allows 255 characters).
-constexpr u32 kKeyNameBuffer = platform::kMaxKeyNameLength + 1;
 
 core::String SoftwarePath(const char* path) {
   core::String full("Software\\");
@@ -154,18 +153,10 @@ bool DeleteSubKey(const char* name, u32 options) {
     }
     if (!empty) return false;
   }
-  if (OpenSubKey(name, 0)) {
-    // The names are collected first: deleting while enumerating would shift
-    // the indexes under the loop.
-    core::Array<core::String> children;
-    char buffer[kKeyNameBuffer];
-    for (u32 index = 0; platform::EnumRegistryKey(State().current, index, buffer, kKeyNameBuffer) == kErrorSuccess;
-         ++index)
-      children.Append(core::String(buffer));
-    for (const core::String& child : children) DeleteSubKey(child.CStr(), options);
-    CloseKey();
-  }
-  return platform::DeleteRegistryKey(State().current, name) == kErrorSuccess;
+  // Opening creates a missing key, as every open of this layer does; it is
+  // then deleted with the rest.
+  if (OpenSubKey(name, 0)) CloseKey();
+  return platform::DeleteRegistryTree(State().current, name) == kErrorSuccess;
 }
 
 bool DeleteKeyPath(RegistryKey root, const char* path, u32 options) {

@@ -47,28 +47,6 @@ int OpenDescriptor(const char* host, u32 access, int extra) {
   return fd;
 }
 
-// Days since 1970-01-01 of a civil date, and back (proleptic Gregorian).
-i64 DaysFromCivil(i64 year, i64 month, i64 day) {
-  year -= month <= 2;
-  i64 era = (year >= 0 ? year : year - 399) / 400;
-  i64 yearOfEra = year - era * 400;
-  i64 dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-  i64 dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-  return era * 146097 + dayOfEra - 719468;
-}
-
-void CivilFromDays(i64 days, i32* year, i32* month, i32* day) {
-  days += 719468;
-  i64 era = (days >= 0 ? days : days - 146096) / 146097;
-  i64 dayOfEra = days - era * 146097;
-  i64 yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-  i64 dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-  i64 shifted = (5 * dayOfYear + 2) / 153;
-  *day = static_cast<i32>(dayOfYear - (153 * shifted + 2) / 5 + 1);
-  *month = static_cast<i32>(shifted < 10 ? shifted + 3 : shifted - 9);
-  *year = static_cast<i32>(yearOfEra + era * 400 + (*month <= 2));
-}
-
 // Windows converts between local and UTC file times with the offset in force
 // now, not the one of the date converted; so does this, to give the same
 // stamps as Windows on the same machine.
@@ -81,12 +59,6 @@ i64 CurrentUtcOffset() {
 
 i64 FloorDivide(i64 a, i64 b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
 
-// SystemTimeToFileTime's range and checks.
-bool IsValidFileTime(const core::DateTime& t) {
-  return t.year >= 1601 && t.year <= 30827 && t.month >= 1 && t.month <= 12 && t.day >= 1 &&
-         t.day <= core::DaysInMonth(t.year, t.month) && t.hour >= 0 && t.hour < 24 && t.minute >= 0 &&
-         t.minute < 60 && t.second >= 0 && t.second < 60;
-}
 
 }  // namespace
 
@@ -229,7 +201,7 @@ bool GetLastWriteTime(FileHandle file, core::DateTime* local) {
   i64 days = FloorDivide(seconds, 86400);
   i64 inDay = seconds - days * 86400;
   i32 year, month, day;
-  CivilFromDays(days, &year, &month, &day);
+  core::CivilFromDays(days, &year, &month, &day);
   *local = core::MakeDateTime(year, month, day, static_cast<i32>(inDay / 3600), static_cast<i32>(inDay / 60 % 60),
                               static_cast<i32>(inDay % 60));
   return true;
@@ -237,10 +209,10 @@ bool GetLastWriteTime(FileHandle file, core::DateTime* local) {
 
 bool SetLastWriteTime(FileHandle file, const core::DateTime& local) {
   if (!file) return Fail(kErrorInvalidHandle);
-  if (!IsValidFileTime(local)) return Fail(kErrorInvalidParameter);
+  if (!core::IsFileTimeRange(local)) return Fail(kErrorInvalidParameter);
   // SetFileTime needs FILE_WRITE_ATTRIBUTES, which GENERIC_READ lacks.
   if (!(FileOf(file)->access & kAccessWrite)) return Fail(kErrorAccessDenied);
-  i64 seconds = DaysFromCivil(local.year, local.month, local.day) * 86400 + local.hour * 3600 +
+  i64 seconds = core::DaysFromCivil(local.year, local.month, local.day) * 86400 + local.hour * 3600 +
                 local.minute * 60 + local.second - CurrentUtcOffset();
   timespec times[2];
   times[0].tv_sec = 0;

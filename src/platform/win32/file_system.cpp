@@ -24,12 +24,6 @@ MoveFileExFunction LookUpMoveFileEx() {
   return function;
 }
 
-// The fields SYSTEMTIME carries as WORDs: anything outside would wrap into a
-// different, valid-looking date. SystemTimeToFileTime checks the rest.
-bool FitsSystemTime(const core::DateTime& t) {
-  return t.year >= 1601 && t.year <= 30827 && t.month >= 1 && t.month <= 12 && t.day >= 1 && t.day <= 31 &&
-         t.hour >= 0 && t.hour < 24 && t.minute >= 0 && t.minute < 60 && t.second >= 0 && t.second < 60;
-}
 
 }  // namespace
 
@@ -95,7 +89,7 @@ bool SetLastWriteTime(FileHandle file, const core::DateTime& local) {
   // Data still in the cache would update the last-write time when it reaches
   // the disk, after the time set here.
   FlushFileBuffers(HandleOf(file));
-  if (!FitsSystemTime(local)) {
+  if (!core::IsFileTimeRange(local)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return false;
   }
