@@ -86,7 +86,7 @@ FileStreamLayout FileStreamLayoutOf(const OpenedArchive& archive, u32 productFla
 std::size_t MaxRecordBytes(const core::Array<i32>& fileSizes) {
   i64 limit = kTextBytesPerRecord;
   for (i32 size : fileSizes) {
-    limit += (size > 0 ? size : 0) + kRecordFixedBytes + kTextBytesPerRecord;
+    limit += (size > 0 ? static_cast<i64>(size) : 0) + kRecordFixedBytes + kTextBytesPerRecord;
     if (limit > kMaxStreamBytes) limit = kMaxStreamBytes;
   }
   return static_cast<std::size_t>(limit);

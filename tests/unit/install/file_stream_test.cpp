@@ -12,6 +12,7 @@
 #include "core/paths.h"
 #include "format/block_test_support.h"
 #include "format/decompress.h"
+#include "format/file_record.h"
 #include "install/install_fixture.h"
 #include "payload/fatal.h"
 #include "payload/message_box.h"
@@ -247,6 +248,24 @@ TEST_F(FileStreamTest, CompressedStreamsAreDecompressedWhole) {
   input.compressed = true;
   input.maxDecompressedSize = original.size();
   EXPECT_EQ(LoadFileStream(input, stream), format::kCorruptStreamDecode);
+}
+
+}  // namespace
+}  // namespace kova::install
+
+namespace kova::install {
+namespace {
+
+// The decompressed-size cap grows with the size table and stops at the
+// decoder's limit; sizes near 2 GiB must not wrap it negative.
+TEST(FileStreamLimit, MaxRecordBytesSaturates) {
+  core::Array<i32> sizes;
+  EXPECT_EQ(format::MaxRecordBytes(sizes), 65536u);
+  sizes.Append(100);
+  EXPECT_EQ(format::MaxRecordBytes(sizes), 65536u + 100 + format::kRecordFixedBytes + 65536);
+  sizes.Append(0x7FFFFFFE);
+  sizes.Append(-5);
+  EXPECT_EQ(format::MaxRecordBytes(sizes), 0x7FFFFFFFu);
 }
 
 }  // namespace
