@@ -85,19 +85,24 @@ VARIANTS = [
     ("section renamed .KOVA", lambda i, p: i.write(p, section_name=b".KOVA"), GUARD),
     ("version 821", mutate_header(version=821), VERSION),
     # Cut short: the section's first byte is beyond the end, the header
-    # stops inside the file-size table, the script block ends early.
+    # stops inside the file-size table, the script block ends early. The
+    # Windows loader refuses to start a file whose sections run past its end
+    # (Wine too), so these are the sandbox's and inspect's, which read the
+    # file as data.
     ("cut at the section", cut_at(lambda i: i.raw_ptr), CORRUPT.format(code=10)),
     ("cut inside the header", cut_at(lambda i: i.raw_ptr + 36 + 2), CORRUPT.format(code=28)),
     ("cut inside the script", cut_at(lambda i: i.raw_ptr + 36 + 4 * len(i.sizes) + i.header["script_size"] // 2),
      CORRUPT.format(code=47)),
 ]
+NOT_LOADABLE = {"cut at the section", "cut inside the header", "cut inside the script"}
 
 
 @pytest.mark.parametrize("name, change, text", VARIANTS, ids=[v[0] for v in VARIANTS])
 def test_damaged_installer_shows_its_error(wine, built, tmp_path, name, change, text):
     path = tmp_path / "setup.exe"
     change(Installer(built.read_bytes()), path)
-    expect_box(wine.run(path, ["/a"]), text)
+    if name not in NOT_LOADABLE:
+        expect_box(wine.run(path, ["/a"]), text)
     # The sandbox and kova inspect judge with the same code.
     run = Sandbox(tmp_path / "root").run(path, ["/a"])
     assert [(b.caption, b.text) for b in run.boxes] == [("FATAL ERROR", text)], run.output

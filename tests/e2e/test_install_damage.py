@@ -74,6 +74,7 @@ VARIANTS = [
     ("unknown type, compressed", True, write_records(record_change(1, type=2)), 110, 1),
     ("data past the end", False, write_records(grow_size(2, 1000)), 72, 2),
     ("texts past the end", False, write_records(lambda r, s: (r, s), cut=3), 100, 2),
+    ("stream 40 bytes short, inside the last data", False, write_records(lambda r, s: (r, s), cut=40), 72, 2),
 ]
 
 

@@ -412,6 +412,11 @@ TEST(Installer, DamageIsReportedWithTheInstallersCode) {
        format::kCorruptFileSizeEntry},
       {"file data", [&](std::vector<u8>& f) { f[streamAt + 20] ^= 1; }, format::kCorruptStreamChecksum},
       {"section renamed", [&](std::vector<u8>& f) { f[0x178 + 4 * 40 + 1] = 'K'; }, format::kNoArchive},
+      // Cut short at the section, inside the header's size table, inside the script block.
+      {"cut at the section", [&](std::vector<u8>& f) { f.resize(section); }, format::kCorruptSectionSeek},
+      {"cut in the header", [&](std::vector<u8>& f) { f.resize(section + 38); }, format::kCorruptFileSizeEntry},
+      {"cut in the script", [&](std::vector<u8>& f) { f.resize(section + 44 + scriptSize / 2); },
+       format::kCorruptScriptDecode},
       // The installer cannot read the file data it was promised: a read failure, as for a volume.
       {"cut short", [&](std::vector<u8>& f) { f.resize(streamAt + 100); }, format::kCorruptVolumeRead},
   };
