@@ -1,5 +1,6 @@
 // kova: builds installers from a manifest, reads and extracts them, and runs
 // them in a sandbox on Linux with the same engine as the Windows stub.
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
@@ -30,6 +31,10 @@ constexpr const char* kUsage =
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Past the file size limit (ulimit -f) a write then fails with EFBIG and
+  // the output writers clean up, instead of the process being killed with
+  // its temporary files left behind.
+  std::signal(SIGXFSZ, SIG_IGN);
   if (argc < 2) {
     std::fputs(kUsage, stderr);
     return 2;
