@@ -3,6 +3,7 @@
 // which checks in the stub's order with the engine's code; the exit status
 // is 1 when the stub would stop with an error (or ask for a volume).
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -10,6 +11,7 @@
 #include "builder/flag_names.h"
 #include "builder/host_files.h"
 #include "builder/installer_reader.h"
+#include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/json_writer.h"
 #include "payload/archive.h"
@@ -373,39 +375,13 @@ void PrintJson(const InstallerContents& c) {
 int RunInspect(int argc, char** argv) {
   std::string path, scriptOut, uninstallerOut;
   bool json = false;
-  for (int i = 0; i < argc; ++i) {
-    std::string_view arg = argv[i];
-    if (arg == "-h" || arg == "--help") {
-      std::fputs(kInspectUsage, stdout);
-      return 0;
-    } else if (arg == "--json") {
-      json = true;
-    } else if (arg == "--save-script") {
-      if (i + 1 >= argc) {
-        std::fprintf(stderr, "kova inspect: --save-script needs a path\n");
-        return 2;
-      }
-      scriptOut = argv[++i];
-    } else if (arg == "--save-uninstaller") {
-      if (i + 1 >= argc) {
-        std::fprintf(stderr, "kova inspect: --save-uninstaller needs a path\n");
-        return 2;
-      }
-      uninstallerOut = argv[++i];
-    } else if (!arg.empty() && arg[0] == '-') {
-      std::fprintf(stderr, "kova inspect: unknown option '%s'\n\n%s", argv[i], kInspectUsage);
-      return 2;
-    } else if (path.empty()) {
-      path = arg;
-    } else {
-      std::fprintf(stderr, "kova inspect: more than one installer given ('%s')\n", argv[i]);
-      return 2;
-    }
-  }
-  if (path.empty()) {
-    std::fprintf(stderr, "kova inspect: no installer given\n\n%s", kInspectUsage);
-    return 2;
-  }
+  CommandLine line("kova inspect", kInspectUsage);
+  line.Operand("SETUP.exe", path, "installer");
+  line.App().add_flag("--json", json);
+  line.Value("--save-script", scriptOut, "a path");
+  line.Value("--save-uninstaller", uninstallerOut, "a path");
+  if (std::optional<int> status = line.Parse(argc, argv)) return *status;
+  if (path.empty()) return line.UsageError("no installer given", true);
   builder::InstallerContents contents;
   std::string error;
   if (!builder::ReadInstaller(path, contents, error)) {

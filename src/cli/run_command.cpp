@@ -8,9 +8,11 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "cli/command_line.h"
 #include "payload/entry.h"
 #include "payload/fatal.h"
 #include "platform/posix/host.h"
@@ -36,9 +38,9 @@ constexpr const char* kRunUsage =
     "2 for a usage error.\n";
 
 // Windows rebuilds a program's command line from quoted tokens; so does this.
-void AppendArgument(std::string& line, const char* argument) {
+void AppendArgument(std::string& line, const std::string& argument) {
   line += ' ';
-  if (*argument && !std::strpbrk(argument, " \t")) {
+  if (!argument.empty() && argument.find_first_of(" \t") == std::string::npos) {
     line += argument;
     return;
   }
@@ -55,42 +57,29 @@ void ExitWithOutcome(int) {
 }  // namespace
 
 int RunInstaller(int argc, char** argv) {
-  const char* root = "kova-root";
-  int i = 0;
-  for (; i < argc; ++i) {
-    if (!std::strcmp(argv[i], "-h") || !std::strcmp(argv[i], "--help")) {
-      std::fputs(kRunUsage, stdout);
-      return 0;
-    }
-    if (!std::strcmp(argv[i], "--root")) {
-      if (i + 1 >= argc) {
-        std::fprintf(stderr, "kova run: --root needs a folder\n");
-        return 2;
-      }
-      root = argv[++i];
-      continue;
-    }
-    break;
-  }
-  if (i >= argc) {
-    std::fputs(kRunUsage, stderr);
-    return 2;
-  }
-  const char* installer = argv[i++];
-  char* hostPath = realpath(installer, nullptr);
+  std::string root = "kova-root";
+  CommandLine line("kova run", kRunUsage);
+  line.Value("--root", root, "a folder");
+  // The installer's path and everything after it are the installer's, even
+  // what looks like an option of run's own (/a, -d:"x", -h).
+  line.App().prefix_command();
+  if (std::optional<int> status = line.Parse(argc, argv)) return *status;
+  const std::vector<std::string>& rest = line.Surplus();
+  if (rest.empty()) return line.UsageOnly();
+  const std::string& installer = rest[0];
+  char* hostPath = realpath(installer.c_str(), nullptr);
   if (!hostPath || access(hostPath, R_OK) != 0) {
-    std::fprintf(stderr, "kova run: cannot read %s\n", installer);
     std::free(hostPath);
-    return 2;
+    return line.UsageError("cannot read " + installer);
   }
 
-  platform::posix::SetSandboxRoot(root);
+  platform::posix::SetSandboxRoot(root.c_str());
   platform::posix::PrepareSandbox();
   core::String modulePath = platform::posix::WindowsPathOfHost(hostPath);
   std::free(hostPath);
 
   std::string arguments;
-  for (; i < argc; ++i) AppendArgument(arguments, argv[i]);
+  for (std::size_t i = 1; i < rest.size(); ++i) AppendArgument(arguments, rest[i]);
   std::string commandLine = std::string("\"") + modulePath.CStr() + "\"" + arguments;
   platform::posix::SetModuleFileName(modulePath.CStr());
   platform::posix::SetFullCommandLine(commandLine.c_str());

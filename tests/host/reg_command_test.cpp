@@ -123,6 +123,25 @@ TEST_F(RegCommand, QueryAndDelete) {
   EXPECT_NE(root.err.find("root key"), std::string::npos) << root.err;
 }
 
+// Values that begin with a dash, after "--" or as a negative number, and a
+// value named like a command: all of them are the command's arguments.
+TEST_F(RegCommand, ArgumentsThatLookLikeOptionsOrCommands) {
+  std::string key = "HKCU\\Software\\Dashes";
+  ASSERT_EQ(Reg({"set", key, "Text", "--", "-abc"}).status, 0);
+  ASSERT_EQ(Reg({"set", key, "Number", "--type", "dword", "-1"}).status, 0);
+  ASSERT_EQ(Reg({"set", key, "export", "query"}).status, 0);
+  Result listing = Reg({"query", key});
+  EXPECT_EQ(listing.status, 0) << listing.err;
+  EXPECT_EQ(listing.out,
+            "HKEY_CURRENT_USER\\Software\\Dashes\n"
+            "    Text    REG_SZ    -abc\n"
+            "    Number    REG_DWORD    0xffffffff\n"
+            "    export    REG_SZ    query\n");
+  Result one = Reg({"query", key, "--root=" + Root(), "export"}, false);
+  EXPECT_EQ(one.status, 0) << one.err;
+  EXPECT_EQ(one.out, "    export    REG_SZ    query\n");
+}
+
 TEST_F(RegCommand, Errors) {
   struct Case {
     std::vector<std::string> args;
