@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -37,16 +38,25 @@ constexpr const char* kRunUsage =
     "Exit status: 0 when the installer ended normally, 1 when it ended with a fatal error,\n"
     "2 for a usage error.\n";
 
-// Windows rebuilds a program's command line from quoted tokens; so does this.
+// The stub reads one command line and splits it itself at blanks outside
+// double quotes, keeping the quotes in the token; a switch's value loses one
+// pair of enclosing quotes. So a switch whose value has a blank is passed as
+// one types it on Windows, /d:"C:\Program Files\X"; an argument that holds
+// quotes already is passed as written; any other one with a blank is
+// quoted whole.
 void AppendArgument(std::string& line, const std::string& argument) {
   line += ' ';
-  if (!argument.empty() && argument.find_first_of(" \t") == std::string::npos) {
+  bool blank = argument.find_first_of(" \t\r\n") != std::string::npos;
+  if (!argument.empty() && (!blank || argument.find('"') != std::string::npos)) {
     line += argument;
     return;
   }
-  line += '"';
-  line += argument;
-  line += '"';
+  std::size_t colon = argument.find(':');
+  bool isSwitch = (argument[0] == '/' || argument[0] == '-') && colon != std::string::npos && colon >= 2;
+  for (std::size_t i = 1; isSwitch && i < colon; ++i)
+    isSwitch = std::isalpha(static_cast<unsigned char>(argument[i])) != 0;
+  std::size_t quoteFrom = isSwitch ? colon + 1 : 0;
+  line += argument.substr(0, quoteFrom) + '"' + argument.substr(quoteFrom) + '"';
 }
 
 void ExitWithOutcome(int) {

@@ -144,8 +144,10 @@ TEST(CommandLine, RunAndReg) {
 }
 
 // What the installer was given shows in what it did: an installation into
-// the /d folder, the uninstall role for -u:x (nothing installed, no
-// question), and its own usage box for a switch it does not know.
+// the /d folder (a folder with a space as on Windows, /d:"C:\Program Files",
+// whether the shell kept the quotes or not), the uninstall role for -u:x
+// (nothing installed, no question), and its own usage box for a switch it
+// does not know.
 TEST(CommandLine, RunPassesEverythingAfterTheInstallerToIt) {
   TempDir dir;
   dir.Write("hello.txt", "hello");
@@ -171,6 +173,8 @@ source = "hello.txt"
   } cases[] = {
       {{"/a", "/d:C:\\Dest"}, 0, "drive_c/Dest/hello.txt", ""},
       {{"-A", "/d:C:\\Two"}, 0, "drive_c/Two/hello.txt", ""},
+      {{"/a", "/d:C:\\Program Files\\Pass"}, 0, "drive_c/Program Files/Pass/hello.txt", ""},
+      {{"/a", "-D:\"C:\\Quoted Words\""}, 0, "drive_c/Quoted Words/hello.txt", ""},
       {{"/a", "-u:x"}, 0, "", ""},
       {{"-h"}, 1, "", illegal("h")},
       {{"/a", "--root", "elsewhere"}, 1, "", illegal("-root")},
