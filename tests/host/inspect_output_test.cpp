@@ -39,6 +39,39 @@ version = "1.2.3.4"
 stamp = 2020-01-01T00:00:01
 )";
 
+// Texts that need escaping in both forms (quotes, backslashes, control
+// characters, letters beyond ASCII), a master product, a font, a file
+// without a stamp and a second language.
+const char* kTextsManifest = R"(
+[product]
+name = "Quote \"Q\" and back\\slash"
+publisher = "Caf\u00e9 \u00c5ngstr\u00f6m"
+version = "tab\there"
+master-product = "Base"
+registry = "Ctrl\u0001\u0008\u000c\u001f"
+[uninstaller]
+stamp = 2020-02-02T20:20:20
+[batches]
+pre-install = "echo one\necho two"
+[[readme]]
+text = "Line one\r\nLine two"
+[[language]]
+name = "English"
+[[language]]
+name = "Fran\u00e7ais"
+[language.messages]
+0 = "Installation de <product>"
+[[file]]
+source = "font.ttf"
+type = "font"
+font-name = "Sans \"Round\""
+stamp = 2020-01-01T00:00:00
+[[file]]
+source = "note.txt"
+type = "shared"
+stamp = "none"
+)";
+
 // Noise that does not compress, the same in every run.
 std::string Noise(std::size_t size) {
   std::string bytes(size, '\0');
@@ -102,6 +135,15 @@ TEST_F(InspectOutput, SoundInstallers) {
   ASSERT_TRUE(builder::WriteFilesAtomically(outputs, error)) << error;
   ASSERT_GE(outputs.size(), 3u);
   ExpectReports("out/setup.exe", "volumes", 0, "");
+
+  TempDir texts;
+  texts.Write("font.ttf", std::string(300, 'f'));
+  texts.Write("note.txt", "note");
+  std::vector<builder::OutputFile> textOutputs;
+  ASSERT_EQ(test::Build(texts, kTextsManifest, textOutputs), "");
+  ASSERT_TRUE(builder::WriteFilesAtomically(textOutputs, error)) << error;
+  dir_.Write("texts.exe", texts.Read("out/setup.exe"));
+  ExpectReports("texts.exe", "texts", 0, "");
 }
 
 TEST_F(InspectOutput, DamagedInstallers) {
