@@ -77,7 +77,7 @@ struct FailedBuild {
   std::function<void(const TempDir&)> prepare;  // sets the trap in out/
   std::string output;                           // -o, relative to the test folder
   long long fileSizeLimit;
-  const char* message;                          // a part of the error
+  const char* message;  // a part of the error
 };
 
 TEST(BuildOutput, AFailedBuildLeavesTheOutputFolderAsItWas) {
@@ -123,7 +123,8 @@ TEST(BuildOutput, AFailedBuildLeavesTheOutputFolderAsItWas) {
     EXPECT_EQ(run.out, "") << c.what;
     EXPECT_NE(run.err.find(c.message), std::string::npos) << c.what << "\n" << run.err;
     EXPECT_EQ(Listing(dir.Path("out")), before) << c.what;
-    std::filesystem::permissions(dir.Path("out"), std::filesystem::perms::owner_all, std::filesystem::perm_options::add);
+    std::filesystem::permissions(dir.Path("out"), std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add);
   }
 }
 
@@ -133,8 +134,8 @@ TEST(BuildOutput, TheSameBuildSucceedsWithoutTheTrap) {
   dir.Write("noise.bin", Noise(40000));
   dir.Write("kova.toml", kVolumesManifest);
   std::filesystem::create_directories(dir.Path("out"));
-  ToolRun run = RunKova({"build", "kova.toml", "-o", "out/setup.exe", "--stub", "stub.exe", "-q"},
-                        test::InFolder(dir.Path()));
+  ToolRun run =
+      RunKova({"build", "kova.toml", "-o", "out/setup.exe", "--stub", "stub.exe", "-q"}, test::InFolder(dir.Path()));
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "");
   std::map<std::string, std::string> written = Listing(dir.Path("out"));

@@ -25,8 +25,8 @@ struct ToolRun {
 };
 
 struct ToolOptions {
-  std::string directory;       // the working folder (default: the test's own)
-  std::string input;           // standard input; empty: /dev/null
+  std::string directory;         // the working folder (default: the test's own)
+  std::string input;             // standard input; empty: /dev/null
   long long fileSizeLimit = -1;  // RLIMIT_FSIZE in bytes; -1: none
 };
 
