@@ -95,9 +95,9 @@ class InspectOutput : public ::testing::Test {
  protected:
   void SetUp() override {
     dir_.Write("stub.exe", test::MakeStub());
-    ToolRun built = RunKova({"build", KOVA_SOURCE_DIR "/examples/hello/kova.toml", "-o", "hello.exe", "--stub", "stub.exe",
-                             "-q"},
-                            test::InFolder(dir_.Path()));
+    ToolRun built =
+        RunKova({"build", KOVA_SOURCE_DIR "/examples/hello/kova.toml", "-o", "hello.exe", "--stub", "stub.exe", "-q"},
+                test::InFolder(dir_.Path()));
     ASSERT_EQ(built.status, 0) << built.err;
   }
 
@@ -146,6 +146,18 @@ TEST_F(InspectOutput, SoundInstallers) {
   ExpectReports("texts.exe", "texts", 0, "");
 }
 
+// A file name from the host need not be UTF-8; the JSON stays valid JSON.
+TEST_F(InspectOutput, AFileNameThatIsNotUtf8) {
+  const std::string name = "caf\xE9.exe";
+  dir_.Write(name, dir_.Read("hello.exe"));
+  ToolRun json = RunKova({"inspect", "--json", name}, test::InFolder(dir_.Path()));
+  EXPECT_EQ(json.status, 0) << json.err;
+  EXPECT_NE(json.out.find("\"path\": \"caf\xEF\xBF\xBD.exe\""), std::string::npos) << json.out.substr(0, 200);
+  ToolRun text = RunKova({"inspect", name}, test::InFolder(dir_.Path()));
+  EXPECT_EQ(text.status, 0) << text.err;
+  EXPECT_EQ(text.out.rfind("Installer            " + name + " (", 0), 0u) << text.out.substr(0, 200);
+}
+
 TEST_F(InspectOutput, DamagedInstallers) {
   builder::InstallerContents hello = Contents("hello.exe");
   ASSERT_TRUE(hello.Ok());
@@ -166,7 +178,8 @@ TEST_F(InspectOutput, DamagedInstallers) {
   ExpectReports("script.exe", "damaged-script", 1,
                 "kova inspect: script.exe: " + builder::DescribeVerdict(script) + "\n");
 
-  ExpectReports("stub.exe", "no-archive", 1, "kova inspect: stub.exe: " + builder::DescribeVerdict(Contents("stub.exe")) + "\n");
+  ExpectReports("stub.exe", "no-archive", 1,
+                "kova inspect: stub.exe: " + builder::DescribeVerdict(Contents("stub.exe")) + "\n");
 }
 
 }  // namespace
