@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "builder/host_files.h"
 #include "cli/command_line.h"
 #include "cli/reg_export.h"
 #include "platform/posix/registry_database.h"
@@ -329,11 +330,11 @@ int Export(const Arguments& args) {
     std::fwrite(text.data(), 1, text.size(), stdout);
     return std::fflush(stdout) == 0 ? 0 : Failure("cannot write the output");
   }
-  std::FILE* file = std::fopen(args.output.c_str(), "wb");
-  if (!file) return Failure("cannot create '" + args.output + "': " + std::strerror(errno));
-  bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  written = std::fclose(file) == 0 && written;
-  return written ? 0 : Failure("cannot write '" + args.output + "'");
+  // Whole or not at all: a failed write leaves neither part of the export
+  // nor a truncated earlier file.
+  if (!builder::WriteFilesAtomically({{args.output, std::vector<u8>(text.begin(), text.end()), {}}}, problem))
+    return Failure(problem);
+  return 0;
 }
 
 int Query(const Arguments& args) {

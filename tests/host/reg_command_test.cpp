@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "kova_tool.h"
 #include "sandbox_fixture.h"
 
 namespace kova {
@@ -140,6 +141,24 @@ TEST_F(RegCommand, ArgumentsThatLookLikeOptionsOrCommands) {
   Result one = Reg({"query", key, "--root=" + Root(), "export"}, false);
   EXPECT_EQ(one.status, 0) << one.err;
   EXPECT_EQ(one.out, "    export    REG_SZ    query\n");
+}
+
+// An export to a file is written whole or not at all: cut short by a file
+// size limit, it leaves an earlier export as it was and no temporary file.
+TEST_F(RegCommand, AFailedExportLeavesTheFileAsItWas) {
+  std::string bytes;
+  for (int i = 0; i < 40000; ++i) bytes += "ab";
+  ASSERT_EQ(Reg({"set", "HKLM\\Software\\Big", "Bytes", "--type", "binary", bytes}).status, 0);
+  std::filesystem::create_directories(Root() + "/out");
+  { std::ofstream(Root() + "/out/all.reg") << "an earlier export"; }
+  test::ToolRun run =
+      test::RunKova({"reg", "export", "--root", Root(), "-o", "out/all.reg"}, test::InFolder(Root(), 100000));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("cannot write 'out/all.reg'"), std::string::npos) << run.err;
+  EXPECT_EQ(ReadFile(Root() + "/out/all.reg"), "an earlier export");
+  int entries = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(Root() + "/out")) ++entries;
+  EXPECT_EQ(entries, 1);
 }
 
 TEST_F(RegCommand, Errors) {
