@@ -106,6 +106,15 @@ bool SetFileStamp(const std::string& path, const format::FileStamp& stamp, std::
 }
 
 bool WriteFilesAtomically(const std::vector<OutputFile>& files, std::string& error) {
+  // A folder where a file goes would only fail the rename, after the files
+  // before it were already in place.
+  for (const OutputFile& file : files) {
+    struct stat info {};
+    if (::stat(file.path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+      error = "cannot write '" + file.path + "': it is a directory";
+      return false;
+    }
+  }
   std::vector<std::string> temporaries;
   auto discard = [&]() {
     for (const std::string& t : temporaries) ::unlink(t.c_str());
@@ -124,9 +133,12 @@ bool WriteFilesAtomically(const std::vector<OutputFile>& files, std::string& err
     mode_t mask = ::umask(0);
     ::umask(mask);
     ok = ok && ::fchmod(fd, 0666 & ~mask) == 0;
-    if (::close(fd) != 0) ok = false;
-    if (!ok) {
+    if (!ok) error = Reason("cannot write", file.path);
+    if (::close(fd) != 0 && ok) {
       error = Reason("cannot write", file.path);
+      ok = false;
+    }
+    if (!ok) {
       discard();
       return false;
     }
@@ -135,10 +147,14 @@ bool WriteFilesAtomically(const std::vector<OutputFile>& files, std::string& err
       return false;
     }
   }
-  for (std::size_t i = 0; i < files.size(); ++i) {
+  // The first file goes into place last: whoever finds it finds the others.
+  // When a rename fails, the files already renamed go as well, so no
+  // incomplete set is left behind.
+  for (std::size_t i = files.size(); i-- > 0;) {
     if (::rename(temporaries[i].c_str(), files[i].path.c_str()) != 0) {
       error = Reason("cannot rename the finished file to", files[i].path);
-      for (std::size_t k = i; k < temporaries.size(); ++k) ::unlink(temporaries[k].c_str());
+      for (std::size_t k = 0; k <= i; ++k) ::unlink(temporaries[k].c_str());
+      for (std::size_t k = i + 1; k < files.size(); ++k) ::unlink(files[k].path.c_str());
       return false;
     }
   }

@@ -28,10 +28,11 @@ struct OutputFile {
 };
 
 // Writes every file to a temporary name beside it, then renames them all into
-// place. On any failure the temporary files are removed, nothing else is
-// touched, and error says what failed. (A rename that fails halfway through
-// the set can leave the earlier ones in place; each file on its own is always
-// whole.)
+// place, the first file last. On any failure none of them is left behind,
+// neither finished nor temporary, and error says what failed; a path that is
+// a directory is refused before anything is written. Files of an earlier
+// build at the same paths stay as they were, unless a rename fails halfway
+// through the set: then the ones it had already replaced are gone too.
 bool WriteFilesAtomically(const std::vector<OutputFile>& files, std::string& error);
 
 }  // namespace kova::builder

@@ -3,14 +3,14 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
-#include <string_view>
 
 #include "builder/host_files.h"
 #include "builder/installer_writer.h"
 #include "builder/manifest.h"
+#include "cli/command_line.h"
 #include "cli/commands.h"
 
 namespace kova::cli {
@@ -69,55 +69,23 @@ std::string Sized(u64 bytes) {
 }  // namespace
 
 int RunBuild(int argc, char** argv) {
-  std::string manifestPath, output, stubPath;
-  std::optional<builder::CompressionLevel> level;
+  std::string manifestPath, output, stubPath, levelName;
   bool quiet = false;
-  for (int i = 0; i < argc; ++i) {
-    std::string_view arg = argv[i];
-    auto value = [&](const char* name) -> const char* {
-      if (i + 1 >= argc) {
-        std::fprintf(stderr, "kova build: %s needs a value\n", name);
-        return nullptr;
-      }
-      return argv[++i];
-    };
-    if (arg == "-h" || arg == "--help") {
-      std::fputs(kBuildUsage, stdout);
-      return 0;
-    } else if (arg == "-o" || arg == "--output") {
-      const char* v = value("-o");
-      if (!v) return 2;
-      output = v;
-    } else if (arg == "--stub") {
-      const char* v = value("--stub");
-      if (!v) return 2;
-      stubPath = v;
-    } else if (arg == "--level") {
-      const char* v = value("--level");
-      if (!v) return 2;
-      if (std::strcmp(v, "fast") == 0) level = builder::CompressionLevel::kFast;
-      else if (std::strcmp(v, "best") == 0) level = builder::CompressionLevel::kBest;
-      else {
-        std::fprintf(stderr, "kova build: --level is fast or best, not '%s'\n", v);
-        return 2;
-      }
-    } else if (arg == "-q" || arg == "--quiet") {
-      quiet = true;
-    } else if (!arg.empty() && arg[0] == '-') {
-      std::fprintf(stderr, "kova build: unknown option '%s'\n\n%s", argv[i], kBuildUsage);
-      return 2;
-    } else if (manifestPath.empty()) {
-      manifestPath = arg;
-    } else {
-      std::fprintf(stderr, "kova build: more than one manifest given ('%s')\n", argv[i]);
-      return 2;
-    }
+  CommandLine line("kova build", kBuildUsage);
+  line.Operand("MANIFEST.toml", manifestPath, "manifest");
+  line.Value("-o,--output", output);
+  line.Value("--stub", stubPath);
+  CLI::Option* levelOption = line.Value("--level", levelName);
+  line.App().add_flag("-q,--quiet", quiet);
+  if (std::optional<int> status = line.Parse(argc, argv)) return *status;
+  std::optional<builder::CompressionLevel> level;
+  if (levelOption->count() > 0) {
+    if (levelName == "fast") level = builder::CompressionLevel::kFast;
+    else if (levelName == "best") level = builder::CompressionLevel::kBest;
+    else return line.UsageError("--level is fast or best, not '" + levelName + "'");
   }
-  if (manifestPath.empty() || output.empty()) {
-    std::fprintf(stderr, "kova build: %s\n\n%s", manifestPath.empty() ? "no manifest given" : "no output given (-o)",
-                 kBuildUsage);
-    return 2;
-  }
+  if (manifestPath.empty()) return line.UsageError("no manifest given", true);
+  if (output.empty()) return line.UsageError("no output given (-o)", true);
 
   std::string error;
   builder::Manifest manifest;

@@ -3,11 +3,12 @@
 // installer, volumes included, is read and checked first, and every name is
 // checked before the first file is written.
 #include <cstdio>
+#include <optional>
 #include <string>
-#include <string_view>
 
 #include "builder/extractor.h"
 #include "builder/installer_reader.h"
+#include "cli/command_line.h"
 #include "cli/commands.h"
 
 namespace kova::cli {
@@ -33,34 +34,13 @@ constexpr const char* kExtractUsage =
 int RunExtract(int argc, char** argv) {
   std::string path, output;
   bool quiet = false;
-  for (int i = 0; i < argc; ++i) {
-    std::string_view arg = argv[i];
-    if (arg == "-h" || arg == "--help") {
-      std::fputs(kExtractUsage, stdout);
-      return 0;
-    } else if (arg == "-o" || arg == "--output") {
-      if (i + 1 >= argc) {
-        std::fprintf(stderr, "kova extract: -o needs a directory\n");
-        return 2;
-      }
-      output = argv[++i];
-    } else if (arg == "-q" || arg == "--quiet") {
-      quiet = true;
-    } else if (!arg.empty() && arg[0] == '-') {
-      std::fprintf(stderr, "kova extract: unknown option '%s'\n\n%s", argv[i], kExtractUsage);
-      return 2;
-    } else if (path.empty()) {
-      path = arg;
-    } else {
-      std::fprintf(stderr, "kova extract: more than one installer given ('%s')\n", argv[i]);
-      return 2;
-    }
-  }
-  if (path.empty() || output.empty()) {
-    std::fprintf(stderr, "kova extract: %s\n\n%s", path.empty() ? "no installer given" : "no directory given (-o)",
-                 kExtractUsage);
-    return 2;
-  }
+  CommandLine line("kova extract", kExtractUsage);
+  line.Operand("SETUP.exe", path, "installer");
+  line.Value("-o,--output", output, "a directory");
+  line.App().add_flag("-q,--quiet", quiet);
+  if (std::optional<int> status = line.Parse(argc, argv)) return *status;
+  if (path.empty()) return line.UsageError("no installer given", true);
+  if (output.empty()) return line.UsageError("no directory given (-o)", true);
 
   builder::InstallerContents contents;
   std::string error;

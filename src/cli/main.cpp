@@ -1,9 +1,12 @@
 // kova: builds installers from a manifest, reads and extracts them, and runs
 // them in a sandbox on Linux with the same engine as the Windows stub.
+#include <csignal>
 #include <cstdio>
-#include <cstring>
-#include <string_view>
+#include <optional>
+#include <string>
+#include <vector>
 
+#include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/reg_command.h"
 #include "cli/run_command.h"
@@ -27,27 +30,40 @@ constexpr const char* kUsage =
     "  -h, --help      show this text\n"
     "  -V, --version   show the version\n";
 
+struct Command {
+  const char* name;
+  int (*run)(int argc, char** argv);  // the arguments after the command's name
+};
+
+constexpr Command kCommands[] = {
+    {"build", kova::cli::RunBuild},       {"inspect", kova::cli::RunInspect}, {"extract", kova::cli::RunExtract},
+    {"run", kova::cli::RunInstaller}, {"reg", kova::cli::RunReg},
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fputs(kUsage, stderr);
-    return 2;
-  }
-  std::string_view command = argv[1];
-  if (command == "-h" || command == "--help" || command == "help") {
+  // Past the file size limit (ulimit -f) a write then fails with EFBIG and
+  // the output writers clean up, instead of the process being killed with
+  // its temporary files left behind.
+  std::signal(SIGXFSZ, SIG_IGN);
+
+  kova::cli::CommandLine kova("kova", kUsage);
+  kova.App().set_version_flag("-V,--version", "kova " KOVA_VERSION)->trigger_on_parse();
+  // The command's name and everything after it are the command's.
+  kova.App().prefix_command();
+  if (std::optional<int> status = kova.Parse(argc - 1, argv + 1)) return *status;
+  const std::vector<std::string>& rest = kova.Surplus();
+  if (rest.empty()) return kova.UsageOnly();
+  if (rest[0] == "help") {
     std::fputs(kUsage, stdout);
     return 0;
   }
-  if (command == "-V" || command == "--version") {
-    std::printf("kova %s\n", KOVA_VERSION);
-    return 0;
+  for (const Command& command : kCommands) {
+    if (rest[0] != command.name) continue;
+    // The rest is the tail of argv: nothing after the name was parsed.
+    int after = argc - static_cast<int>(rest.size()) + 1;
+    return command.run(argc - after, argv + after);
   }
-  if (command == "build") return kova::cli::RunBuild(argc - 2, argv + 2);
-  if (command == "inspect") return kova::cli::RunInspect(argc - 2, argv + 2);
-  if (command == "extract") return kova::cli::RunExtract(argc - 2, argv + 2);
-  if (command == "reg") return kova::cli::RunReg(argc - 2, argv + 2);
-  if (command == "run") return kova::cli::RunInstaller(argc - 2, argv + 2);
-  std::fprintf(stderr, "kova: unknown command '%s'\n\n%s", argv[1], kUsage);
-  return 2;
+  return kova.UsageError("unknown command '" + rest[0] + "'", true);
 }

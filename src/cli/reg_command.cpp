@@ -9,10 +9,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "builder/host_files.h"
+#include "cli/command_line.h"
 #include "cli/reg_export.h"
 #include "platform/posix/registry_database.h"
 #include "platform/posix/sandbox.h"
@@ -82,9 +84,17 @@ struct Arguments {
   std::string root;
   std::string output;
   std::string type = "sz";
-  std::vector<std::string> positional;
-  bool help = false;
+  std::vector<std::string> positional;  // the command's KEY, NAME, DATA as given
 };
+
+// Each command and the operands it takes.
+struct CommandOperands {
+  const char* name;
+  std::vector<const char*> operands;
+};
+
+const CommandOperands kCommands[] = {
+    {"export", {"KEY"}}, {"query", {"KEY", "NAME"}}, {"set", {"KEY", "NAME", "DATA"}}, {"delete", {"KEY", "NAME"}}};
 
 struct Key {
   const Root* root = nullptr;
@@ -92,8 +102,10 @@ struct Key {
   std::string fullPath;  // "HKEY_...\path"
 };
 
+constexpr const char* kRegHint = "Run 'kova reg --help' for the commands and options.\n";
+
 int UsageError(const std::string& message) {
-  std::fprintf(stderr, "kova reg: %s\nRun 'kova reg --help' for the commands and options.\n", message.c_str());
+  std::fprintf(stderr, "kova reg: %s\n%s", message.c_str(), kRegHint);
   return 2;
 }
 
@@ -122,43 +134,6 @@ bool EqualsNoCase(const std::string& a, const char* b) {
     if (lower(a[i]) != lower(b[i])) return false;
   }
   return true;
-}
-
-// Returns an empty string on success, else the usage error.
-std::string ParseArguments(int argc, char** argv, Arguments& args) {
-  bool options = true;
-  for (int i = 0; i < argc; ++i) {
-    std::string arg = argv[i];
-    // An option with a value, as "--root DIR" or "--root=DIR".
-    std::string* into = nullptr;
-    std::string option;
-    for (auto [name, target] : {std::pair{"--root", &args.root}, std::pair{"--output", &args.output},
-                                std::pair{"-o", &args.output}, std::pair{"--type", &args.type}}) {
-      if (arg == name) {
-        if (i + 1 >= argc) return std::string(name) + " needs a value";
-        into = target;
-        option = argv[++i];
-      } else if (arg.rfind(std::string(name) + "=", 0) == 0) {
-        into = target;
-        option = arg.substr(std::strlen(name) + 1);
-      }
-      if (into) break;
-    }
-    if (options && into) {
-      *into = option;
-    } else if (options && arg == "--") {
-      options = false;
-    } else if (options && (arg == "-h" || arg == "--help")) {
-      args.help = true;
-    } else if (options && arg.size() > 1 && arg[0] == '-') {
-      return "unknown option '" + arg + "'";
-    } else if (args.command.empty()) {
-      args.command = arg;
-    } else {
-      args.positional.push_back(arg);
-    }
-  }
-  return "";
 }
 
 bool ParseKey(const std::string& text, Key& key, std::string& error) {
@@ -355,11 +330,11 @@ int Export(const Arguments& args) {
     std::fwrite(text.data(), 1, text.size(), stdout);
     return std::fflush(stdout) == 0 ? 0 : Failure("cannot write the output");
   }
-  std::FILE* file = std::fopen(args.output.c_str(), "wb");
-  if (!file) return Failure("cannot create '" + args.output + "': " + std::strerror(errno));
-  bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  written = std::fclose(file) == 0 && written;
-  return written ? 0 : Failure("cannot write '" + args.output + "'");
+  // Whole or not at all: a failed write leaves neither part of the export
+  // nor a truncated earlier file.
+  if (!builder::WriteFilesAtomically({{args.output, std::vector<u8>(text.begin(), text.end()), {}}}, problem))
+    return Failure(problem);
+  return 0;
 }
 
 int Query(const Arguments& args) {
@@ -456,14 +431,36 @@ int Delete(const Arguments& args) {
 
 int RunReg(int argc, char** argv) {
   Arguments args;
-  std::string problem = ParseArguments(argc, argv, args);
-  if (!problem.empty()) return UsageError(problem);
-  if (args.help || args.command.empty()) {
-    std::fputs(kRegUsage, args.help ? stdout : stderr);
-    return args.help ? 0 : 2;
+  CommandLine line("kova reg", kRegUsage, kRegHint);
+  CLI::App& reg = line.App();
+  line.Value("--root", args.root);
+  line.Value("-o,--output", args.output);
+  line.Value("--type", args.type);
+  // One command: after it, a command's name is an argument (a value "set").
+  reg.require_subcommand(0, 1);
+  std::string strayWord;  // a word before the command's name
+  for (const CommandOperands& c : kCommands) {
+    CLI::App* command = reg.add_subcommand(c.name);
+    command->fallthrough();  // the options may also follow the command's name
+    command->preparse_callback([&reg, &strayWord](std::size_t) {
+      for (const std::string& argument : reg.remaining())
+        if (strayWord.empty() && argument != "--" && !LooksLikeOption(argument)) strayWord = argument;
+    });
+    for (const char* operand : c.operands) command->add_option(operand);
   }
-  if (args.command != "export" && args.command != "query" && args.command != "set" && args.command != "delete")
-    return UsageError("unknown command '" + args.command + "'");
+  if (std::optional<int> status = line.Parse(argc, argv)) return *status;
+  std::vector<CLI::App*> chosen = reg.get_subcommands();
+  if (!strayWord.empty()) return UsageError("unknown command '" + strayWord + "'");
+  if (chosen.empty()) {
+    if (!line.Surplus().empty()) return UsageError("unknown command '" + line.Surplus()[0] + "'");
+    return line.UsageOnly();
+  }
+  args.command = chosen[0]->get_name();
+  // The operands given ("" is a name too: the default value), then any
+  // beyond them, which the command refuses with its own message.
+  for (const CLI::Option* operand : chosen[0]->get_options([](const CLI::Option* o) { return o->get_positional(); }))
+    if (operand->count() > 0) args.positional.push_back(operand->results().back());
+  args.positional.insert(args.positional.end(), line.Surplus().begin(), line.Surplus().end());
 
   platform::posix::SetSandboxRoot(args.root.empty() ? nullptr : args.root.c_str());
   if (args.command == "export") return Export(args);

@@ -6,11 +6,14 @@
 
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "cli/command_line.h"
 #include "payload/fatal.h"
 #include "platform/posix/host.h"
 #include "platform/posix/sandbox.h"
@@ -35,16 +38,25 @@ constexpr const char* kRunUsage =
     "Exit status: 0 when the installer ended normally, 1 when it ended with a fatal error,\n"
     "2 for a usage error.\n";
 
-// Windows rebuilds a program's command line from quoted tokens; so does this.
-void AppendArgument(std::string& line, const char* argument) {
+// The stub reads one command line and splits it itself at blanks outside
+// double quotes, keeping the quotes in the token; a switch's value loses one
+// pair of enclosing quotes. So a switch whose value has a blank is passed as
+// one types it on Windows, /d:"C:\Program Files\X"; an argument that holds
+// quotes already is passed as written; any other one with a blank is
+// quoted whole.
+void AppendArgument(std::string& line, const std::string& argument) {
   line += ' ';
-  if (*argument && !std::strpbrk(argument, " \t")) {
+  bool blank = argument.find_first_of(" \t\r\n") != std::string::npos;
+  if (!argument.empty() && (!blank || argument.find('"') != std::string::npos)) {
     line += argument;
     return;
   }
-  line += '"';
-  line += argument;
-  line += '"';
+  std::size_t colon = argument.find(':');
+  bool isSwitch = (argument[0] == '/' || argument[0] == '-') && colon != std::string::npos && colon >= 2;
+  for (std::size_t i = 1; isSwitch && i < colon; ++i)
+    isSwitch = std::isalpha(static_cast<unsigned char>(argument[i])) != 0;
+  std::size_t quoteFrom = isSwitch ? colon + 1 : 0;
+  line += argument.substr(0, quoteFrom) + '"' + argument.substr(quoteFrom) + '"';
 }
 
 void ExitWithOutcome(int) {
@@ -55,42 +67,29 @@ void ExitWithOutcome(int) {
 }  // namespace
 
 int RunInstaller(int argc, char** argv) {
-  const char* root = "kova-root";
-  int i = 0;
-  for (; i < argc; ++i) {
-    if (!std::strcmp(argv[i], "-h") || !std::strcmp(argv[i], "--help")) {
-      std::fputs(kRunUsage, stdout);
-      return 0;
-    }
-    if (!std::strcmp(argv[i], "--root")) {
-      if (i + 1 >= argc) {
-        std::fprintf(stderr, "kova run: --root needs a folder\n");
-        return 2;
-      }
-      root = argv[++i];
-      continue;
-    }
-    break;
-  }
-  if (i >= argc) {
-    std::fputs(kRunUsage, stderr);
-    return 2;
-  }
-  const char* installer = argv[i++];
-  char* hostPath = realpath(installer, nullptr);
+  std::string root = "kova-root";
+  CommandLine line("kova run", kRunUsage);
+  line.Value("--root", root, "a folder");
+  // The installer's path and everything after it are the installer's, even
+  // what looks like an option of run's own (/a, -d:"x", -h).
+  line.App().prefix_command();
+  if (std::optional<int> status = line.Parse(argc, argv)) return *status;
+  const std::vector<std::string>& rest = line.Surplus();
+  if (rest.empty()) return line.UsageOnly();
+  const std::string& installer = rest[0];
+  char* hostPath = realpath(installer.c_str(), nullptr);
   if (!hostPath || access(hostPath, R_OK) != 0) {
-    std::fprintf(stderr, "kova run: cannot read %s\n", installer);
     std::free(hostPath);
-    return 2;
+    return line.UsageError("cannot read " + installer);
   }
 
-  platform::posix::SetSandboxRoot(root);
+  platform::posix::SetSandboxRoot(root.c_str());
   platform::posix::PrepareSandbox();
   core::String modulePath = platform::posix::WindowsPathOfHost(hostPath);
   std::free(hostPath);
 
   std::string arguments;
-  for (; i < argc; ++i) AppendArgument(arguments, argv[i]);
+  for (std::size_t i = 1; i < rest.size(); ++i) AppendArgument(arguments, rest[i]);
   std::string commandLine = std::string("\"") + modulePath.CStr() + "\"" + arguments;
   platform::posix::SetModuleFileName(modulePath.CStr());
   platform::posix::SetFullCommandLine(commandLine.c_str());

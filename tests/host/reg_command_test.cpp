@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "kova_tool.h"
 #include "sandbox_fixture.h"
 
 namespace kova {
@@ -121,6 +122,43 @@ TEST_F(RegCommand, QueryAndDelete) {
   Result root = Reg({"delete", "HKLM"});
   EXPECT_EQ(root.status, 1);
   EXPECT_NE(root.err.find("root key"), std::string::npos) << root.err;
+}
+
+// Values that begin with a dash, after "--" or as a negative number, and a
+// value named like a command: all of them are the command's arguments.
+TEST_F(RegCommand, ArgumentsThatLookLikeOptionsOrCommands) {
+  std::string key = "HKCU\\Software\\Dashes";
+  ASSERT_EQ(Reg({"set", key, "Text", "--", "-abc"}).status, 0);
+  ASSERT_EQ(Reg({"set", key, "Number", "--type", "dword", "-1"}).status, 0);
+  ASSERT_EQ(Reg({"set", key, "export", "query"}).status, 0);
+  Result listing = Reg({"query", key});
+  EXPECT_EQ(listing.status, 0) << listing.err;
+  EXPECT_EQ(listing.out,
+            "HKEY_CURRENT_USER\\Software\\Dashes\n"
+            "    Text    REG_SZ    -abc\n"
+            "    Number    REG_DWORD    0xffffffff\n"
+            "    export    REG_SZ    query\n");
+  Result one = Reg({"query", key, "--root=" + Root(), "export"}, false);
+  EXPECT_EQ(one.status, 0) << one.err;
+  EXPECT_EQ(one.out, "    export    REG_SZ    query\n");
+}
+
+// An export to a file is written whole or not at all: cut short by a file
+// size limit, it leaves an earlier export as it was and no temporary file.
+TEST_F(RegCommand, AFailedExportLeavesTheFileAsItWas) {
+  std::string bytes;
+  for (int i = 0; i < 40000; ++i) bytes += "ab";
+  ASSERT_EQ(Reg({"set", "HKLM\\Software\\Big", "Bytes", "--type", "binary", bytes}).status, 0);
+  std::filesystem::create_directories(Root() + "/out");
+  { std::ofstream(Root() + "/out/all.reg") << "an earlier export"; }
+  test::ToolRun run =
+      test::RunKova({"reg", "export", "--root", Root(), "-o", "out/all.reg"}, test::InFolder(Root(), 100000));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("cannot write 'out/all.reg'"), std::string::npos) << run.err;
+  EXPECT_EQ(ReadFile(Root() + "/out/all.reg"), "an earlier export");
+  int entries = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(Root() + "/out")) ++entries;
+  EXPECT_EQ(entries, 1);
 }
 
 TEST_F(RegCommand, Errors) {
