@@ -292,22 +292,6 @@ bool EncodeData(u32 type, const std::string& text, std::string& bytes, std::stri
   }
 }
 
-SystemError DeleteTree(RegistryKey parent, const std::string& path) {
-  RegistryKey key = 0;
-  SystemError status = platform::OpenRegistryKey(parent, path.c_str(), &key);
-  if (status != platform::kErrorSuccess) return status;
-  std::vector<std::string> children;
-  char name[platform::kMaxKeyNameLength + 1];
-  for (u32 i = 0; platform::EnumRegistryKey(key, i, name, sizeof name) == platform::kErrorSuccess; ++i)
-    children.emplace_back(name);
-  for (const std::string& child : children) {
-    status = DeleteTree(key, child);
-    if (status != platform::kErrorSuccess) break;
-  }
-  platform::CloseRegistryKey(key);
-  return status != platform::kErrorSuccess ? status : platform::DeleteRegistryKey(parent, path.c_str());
-}
-
 int Export(const Arguments& args) {
   if (args.positional.size() > 1) return UsageError("export takes at most one KEY");
   Key key;
@@ -320,11 +304,9 @@ int Export(const Arguments& args) {
     for (int i = 0; i < kStoredRoots; ++i)
       if (!AppendRegedit4Tree(kRoots[i].key, kRoots[i].name, true, text, &error)) return Failure(ErrorText(error));
   } else {
-    RegistryKey handle = 0;
-    if (!OpenExisting(key, &handle)) return 1;
-    bool ok = AppendRegedit4Tree(handle, key.fullPath, key.path.empty(), text, &error);
-    platform::CloseRegistryKey(handle);
-    if (!ok) return Failure(key.fullPath + ": " + ErrorText(error));
+    platform::ScopedRegistryKey handle;
+    if (!OpenExisting(key, handle.Out())) return 1;
+    if (!AppendRegedit4Tree(handle.Get(), key.fullPath, key.path.empty(), text, &error)) return Failure(key.fullPath + ": " + ErrorText(error));
   }
   if (args.output.empty()) {
     std::fwrite(text.data(), 1, text.size(), stdout);
@@ -343,8 +325,8 @@ int Query(const Arguments& args) {
   std::string problem;
   if (!ParseKey(args.positional[0], key, problem)) return UsageError(problem);
   if (RegistryMissing()) return 1;
-  RegistryKey handle = 0;
-  if (!OpenExisting(key, &handle)) return 1;
+  platform::ScopedRegistryKey handle;
+  if (!OpenExisting(key, handle.Out())) return 1;
   std::string out;
   int status = 0;
   core::String name;
@@ -353,10 +335,10 @@ int Query(const Arguments& args) {
   if (args.positional.size() == 2) {
     std::string wanted = ValueName(args.positional[1]);
     u32 size = 0;
-    SystemError found = platform::QueryRegistryValue(handle, wanted.c_str(), &type, nullptr, &size);
+    SystemError found = platform::QueryRegistryValue(handle.Get(), wanted.c_str(), &type, nullptr, &size);
     std::string bytes(size, '\0');
     if (found == platform::kErrorSuccess)
-      found = platform::QueryRegistryValue(handle, wanted.c_str(), &type, reinterpret_cast<u8*>(bytes.data()), &size);
+      found = platform::QueryRegistryValue(handle.Get(), wanted.c_str(), &type, reinterpret_cast<u8*>(bytes.data()), &size);
     if (found == platform::kErrorSuccess) {
       out = QueryLine(wanted, type, bytes.substr(0, size));
     } else {
@@ -364,18 +346,17 @@ int Query(const Arguments& args) {
     }
   } else {
     out = key.fullPath + "\n";
-    for (u32 index = 0; platform::EnumRegistryValue(handle, index, name, type, data) == platform::kErrorSuccess; ++index)
+    for (u32 index = 0; platform::EnumRegistryValue(handle.Get(), index, name, type, data) == platform::kErrorSuccess; ++index)
       out += QueryLine(name.CStr(), type, std::string(data.CStr(), static_cast<std::size_t>(data.Length())));
     char child[platform::kMaxKeyNameLength + 1];
     bool first = true;
-    for (u32 index = 0; platform::EnumRegistryKey(handle, index, child, sizeof child) == platform::kErrorSuccess;
+    for (u32 index = 0; platform::EnumRegistryKey(handle.Get(), index, child, sizeof child) == platform::kErrorSuccess;
          ++index) {
       if (first) out += "\n";
       first = false;
       out += key.fullPath + "\\" + child + "\n";
     }
   }
-  platform::CloseRegistryKey(handle);
   std::fputs(out.c_str(), stdout);
   return status;
 }
@@ -395,14 +376,13 @@ int Set(const Arguments& args) {
     std::string text = args.positional.size() == 3 ? args.positional[2] : "";
     if (!EncodeData(type->type, text, bytes, problem)) return UsageError(problem);
   }
-  RegistryKey handle = 0;
-  SystemError status = platform::CreateRegistryKey(key.root->key, key.path.c_str(), &handle);
+  platform::ScopedRegistryKey handle;
+  SystemError status = platform::CreateRegistryKey(key.root->key, key.path.c_str(), handle.Out());
   if (status != platform::kErrorSuccess) return Failure(key.fullPath + ": " + ErrorText(status));
   if (args.positional.size() >= 2) {
-    status = platform::SetRegistryValue(handle, ValueName(args.positional[1]).c_str(), type->type,
+    status = platform::SetRegistryValue(handle.Get(), ValueName(args.positional[1]).c_str(), type->type,
                                         reinterpret_cast<const u8*>(bytes.data()), static_cast<u32>(bytes.size()));
   }
-  platform::CloseRegistryKey(handle);
   if (status != platform::kErrorSuccess) return Failure(key.fullPath + ": " + ErrorText(status));
   return 0;
 }
@@ -414,15 +394,14 @@ int Delete(const Arguments& args) {
   if (!ParseKey(args.positional[0], key, problem)) return UsageError(problem);
   if (RegistryMissing()) return 1;
   if (args.positional.size() == 2) {
-    RegistryKey handle = 0;
-    if (!OpenExisting(key, &handle)) return 1;
-    SystemError status = platform::DeleteRegistryValue(handle, ValueName(args.positional[1]).c_str());
-    platform::CloseRegistryKey(handle);
+    platform::ScopedRegistryKey handle;
+    if (!OpenExisting(key, handle.Out())) return 1;
+    SystemError status = platform::DeleteRegistryValue(handle.Get(), ValueName(args.positional[1]).c_str());
     if (status == platform::kErrorSuccess) return 0;
     return Failure(key.fullPath + ": value '" + args.positional[1] + "': " + ErrorText(status));
   }
   if (key.path.empty()) return Failure(key.fullPath + " is a root key and cannot be deleted");
-  SystemError status = DeleteTree(key.root->key, key.path);
+  SystemError status = platform::DeleteRegistryTree(key.root->key, key.path.c_str());
   if (status == platform::kErrorSuccess) return 0;
   return Failure(key.fullPath + ": " + ErrorText(status));
 }

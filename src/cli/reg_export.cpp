@@ -96,15 +96,13 @@ bool AppendRegedit4Tree(platform::RegistryKey key, const std::string& fullPath, 
     return false;
   }
   for (const std::string& childName : children) {
-    platform::RegistryKey sub = 0;
-    status = platform::OpenRegistryKey(key, childName.c_str(), &sub);
+    platform::ScopedRegistryKey sub;
+    status = platform::OpenRegistryKey(key, childName.c_str(), sub.Out());
     if (status != platform::kErrorSuccess) {
       *error = status;
       return false;
     }
-    bool ok = AppendRegedit4Tree(sub, fullPath + "\\" + childName, false, out, error);
-    platform::CloseRegistryKey(sub);
-    if (!ok) return false;
+    if (!AppendRegedit4Tree(sub.Get(), fullPath + "\\" + childName, false, out, error)) return false;
   }
   return true;
 }
