@@ -1,7 +1,8 @@
-// The builder's own reader and editor of PE files, for the two things it does
-// to the stub: find the stub's icon image through the resource directory
-// (the uninstaller icon patch overwrites it in place), and append the archive
-// as a last section. Works on PE32 and PE32+ alike. Every read is checked
+// The stub as the builder sees and edits it, for the two things it does to
+// it: find the stub's icon image through the resource directory (the
+// uninstaller icon patch overwrites it in place), and append the archive as
+// a last section. Works on PE32 and PE32+ alike. The headers and the
+// resource tree are read with format/'s PE walker, which checks every read
 // against the file's bytes; a stub that does not fit these expectations is
 // refused with a reason rather than patched blindly.
 #pragma once
