@@ -74,7 +74,6 @@ TEST_F(FileVersionTest, FindsTheVersionThroughTheResourceTree) {
       {"neutral language", 0x40, 0, "4.5"},
       {"German only: the first language", 0x40, 0x407, "4.5"},
       {"no version type", 0x10, 17, ""},
-      {"data outside the sections", 0x48, 0x9000, ""},
   };
   for (const TreeChange& c : cases) {
     SCOPED_TRACE(c.name);
@@ -137,6 +136,8 @@ TEST(PeVersionTest, DamagedImagesNeverReadOutOfBounds) {
       {"name level points to data", 0x2C, 0x30, ""},
       {"language points to a directory", 0x44, 0x80000048u, ""},
       {"data size 0", 0x4C, 0, ""},
+      // (version.dll under Wine reads such data from wherever it points.)
+      {"data outside the sections", 0x48, 0x9000, ""},
   };
   for (const TreeChange& c : cases) {
     SCOPED_TRACE(c.name);
