@@ -21,6 +21,8 @@ bool Fits(std::span<const u8> file, u64 at, u64 n) { return at <= file.size() &&
 
 u64 AlignUp(u64 value, u64 alignment) { return (value + alignment - 1) / alignment * alignment; }
 
+constexpr u32 kMaxStubAlignment = 0x10000;
+
 bool IsPowerOfTwo(u32 v) { return v != 0 && (v & (v - 1)) == 0; }
 
 std::string Hex(u32 v) {
@@ -167,6 +169,12 @@ bool AppendSection(std::vector<u8>& file, const char* name, std::span<const u8> 
                    AppendedSection& placed, std::string& error) {
   PeImage pe;
   if (!ParsePe(file, pe, error)) return false;
+  // The section is padded to the larger alignment: one of a real stub is a
+  // few kilobytes, one of a gigabyte would only make a gigabyte of zeros.
+  if (ArchiveSectionAlignment(pe) > kMaxStubAlignment) {
+    error = "the stub's section or file alignment (" + Hex(ArchiveSectionAlignment(pe)) + ") is larger than 64 KiB";
+    return false;
+  }
   u64 slot = pe.sectionTable + static_cast<u64>(pe.sections.size()) * kSectionHeaderBytes;
   // The new header and the slot after it must be free header space.
   if (slot + 2 * kSectionHeaderBytes > pe.sizeOfHeaders || !Fits(file, slot, 2 * kSectionHeaderBytes)) {

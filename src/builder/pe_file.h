@@ -69,7 +69,8 @@ u32 ArchiveSectionAlignment(const PeImage& pe);
 // optional header's CheckSum is cleared (it would no longer be right, and 0
 // means "not set"). The section header slot and the one after it must be
 // free (zero) and inside SizeOfHeaders, so that a program that removes the
-// section again by moving the following slots up finds zeros there.
+// section again by moving the following slots up finds zeros there. A stub
+// whose alignments exceed 64 KiB is refused.
 bool AppendSection(std::vector<u8>& file, const char* name, std::span<const u8> contents, u32 characteristics,
                    AppendedSection& placed, std::string& error);
 

@@ -108,19 +108,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     platform::posix::VersionBlockText(resource.Data(), resource.Size(), kFileVersionKey);
   platform::posix::VersionBlockText(data, size, kFileVersionKey);
 
-  // The builder's view: headers, icons, and the archive section appended
-  // (for alignments a real stub has: larger ones ask for gigabytes).
+  // The builder's view: headers, icons, and the archive section appended.
   std::vector<u8> file(data, data + size);
   builder::PeImage pe;
   std::string error;
   if (builder::ParsePe(file, pe, error)) {
     std::vector<builder::IconImage> icons;
     builder::FindIconImages(file, pe, icons, error);
-    if (pe.fileAlignment <= 0x10000 && pe.sectionAlignment <= 0x10000) {
-      const u8 contents[] = {1, 2, 3, 4};
-      builder::AppendedSection placed;
-      builder::AppendSection(file, format::kArchiveSectionName, contents, builder::kSectionRead, placed, error);
-    }
+    const u8 contents[] = {1, 2, 3, 4};
+    builder::AppendedSection placed;
+    builder::AppendSection(file, format::kArchiveSectionName, contents, builder::kSectionRead, placed, error);
   }
   return 0;
 }

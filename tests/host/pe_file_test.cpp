@@ -108,6 +108,33 @@ TEST(PeFile, IconSearchRefusesDamagedResourceTrees) {
   }
 }
 
+// The section is padded to the larger alignment: a stub that claims one of a
+// gigabyte would have the builder write a gigabyte of zeros.
+TEST(PeFile, AppendSectionRefusesAlignmentsBeyond64KiB) {
+  struct Case {
+    u32 field;  // in the optional header
+    u32 alignment;
+    const char* error;
+  } cases[] = {
+      {32, 0x10000, ""},
+      {32, 0x20000, "the stub's section or file alignment (0x20000) is larger than 64 KiB"},
+      {36, 0x40000000, "the stub's section or file alignment (0x40000000) is larger than 64 KiB"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.alignment);
+    std::vector<u8> stub = test::MakeStub();
+    test::Put32(stub, kOptional + c.field, c.alignment);
+    const u8 contents[] = {1, 2, 3};
+    AppendedSection placed;
+    std::string error;
+    EXPECT_EQ(AppendSection(stub, ".kova", contents, kSectionRead, placed, error), *c.error == 0);
+    EXPECT_EQ(error, c.error);
+    if (*c.error == 0) {
+      EXPECT_EQ(placed.size, c.alignment);
+    }
+  }
+}
+
 // The .reloc section becomes a resource section whose 4094 name entries all
 // point to one language directory of 65535 entries, all naming the stub's
 // real icon: 268 million icon images for a walk without bounds.
