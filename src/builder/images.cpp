@@ -3,26 +3,26 @@
 
 #include <cstdio>
 
+#include "format/byte_reader.h"
+
 namespace kova::builder {
-namespace {
 
-u32 Le16(std::span<const u8> b, std::size_t at) { return static_cast<u32>(b[at]) | static_cast<u32>(b[at + 1]) << 8; }
-u32 Le32(std::span<const u8> b, std::size_t at) { return Le16(b, at) | Le16(b, at + 2) << 16; }
-
-}  // namespace
+using format::LoadLe16;
+using format::LoadLe32;
 
 bool IsIconPatchImage(std::span<const u8> bytes) {
   // biSize 40, 32 wide, 64 high (image and mask), one plane, 8 bits, BI_RGB.
-  return bytes.size() == kIconImageBytes && Le32(bytes, 0) == 40 && Le32(bytes, 4) == 32 && Le32(bytes, 8) == 64 &&
-         Le16(bytes, 12) == 1 && Le16(bytes, 14) == 8 && Le32(bytes, 16) == 0;
+  const u8* p = bytes.data();
+  return bytes.size() == kIconImageBytes && LoadLe32(p) == 40 && LoadLe32(p + 4) == 32 && LoadLe32(p + 8) == 64 &&
+         LoadLe16(p + 12) == 1 && LoadLe16(p + 14) == 8 && LoadLe32(p + 16) == 0;
 }
 
 bool ReadIconPatch(std::span<const u8> icoFile, std::vector<u8>& image, std::string& error) {
-  if (icoFile.size() < 6 || Le16(icoFile, 0) != 0 || Le16(icoFile, 2) != 1) {
+  if (icoFile.size() < 6 || LoadLe16(icoFile.data()) != 0 || LoadLe16(icoFile.data() + 2) != 1) {
     error = "not an icon file (.ico)";
     return false;
   }
-  u32 count = Le16(icoFile, 4);
+  u32 count = LoadLe16(icoFile.data() + 4);
   if (icoFile.size() < 6 + static_cast<std::size_t>(count) * 16) {
     error = "the icon file's directory is cut short";
     return false;
@@ -32,8 +32,8 @@ bool ReadIconPatch(std::span<const u8> icoFile, std::vector<u8>& image, std::str
     std::size_t entry = 6 + static_cast<std::size_t>(i) * 16;
     u32 width = icoFile[entry] ? icoFile[entry] : 256;
     u32 height = icoFile[entry + 1] ? icoFile[entry + 1] : 256;
-    u32 size = Le32(icoFile, entry + 8);
-    u32 offset = Le32(icoFile, entry + 12);
+    u32 size = LoadLe32(icoFile.data() + entry + 8);
+    u32 offset = LoadLe32(icoFile.data() + entry + 12);
     if (offset > icoFile.size() || size > icoFile.size() - offset) {
       error = "an image of the icon file lies past its end";
       return false;
@@ -44,7 +44,8 @@ bool ReadIconPatch(std::span<const u8> icoFile, std::vector<u8>& image, std::str
       return true;
     }
     char buffer[64];
-    u32 bits = bytes.size() >= 16 && Le32(bytes, 0) == 40 ? Le16(bytes, 14) : Le16(icoFile, entry + 6);
+    u32 bits = bytes.size() >= 16 && LoadLe32(bytes.data()) == 40 ? LoadLe16(bytes.data() + 14)
+                                                                   : LoadLe16(icoFile.data() + entry + 6);
     std::snprintf(buffer, sizeof buffer, "%s%ux%u %u-bit", found.empty() ? "" : ", ", width, height, bits);
     found += buffer;
   }
@@ -60,24 +61,24 @@ bool ReadBackgroundBitmap(std::span<const u8> bmpFile, std::vector<u8>& dib, std
     return false;
   }
   std::span<const u8> body = bmpFile.subspan(14);
-  u32 headerSize = Le32(body, 0);
+  u32 headerSize = LoadLe32(body.data());
   i64 width, height;
   u32 bitCount, colours, entrySize;
   if (headerSize == 12) {
-    width = Le16(body, 4);
-    height = static_cast<int16_t>(Le16(body, 6));
-    bitCount = Le16(body, 10);
+    width = LoadLe16(body.data() + 4);
+    height = static_cast<int16_t>(LoadLe16(body.data() + 6));
+    bitCount = LoadLe16(body.data() + 10);
     colours = bitCount < 24 ? 1u << bitCount : 0;
     entrySize = 3;
   } else if (headerSize == 40 && body.size() >= 40) {
-    width = static_cast<int32_t>(Le32(body, 4));
-    height = static_cast<int32_t>(Le32(body, 8));
-    bitCount = Le16(body, 14);
-    if (Le32(body, 16) != 0) {
+    width = static_cast<int32_t>(LoadLe32(body.data() + 4));
+    height = static_cast<int32_t>(LoadLe32(body.data() + 8));
+    bitCount = LoadLe16(body.data() + 14);
+    if (LoadLe32(body.data() + 16) != 0) {
       error = "the bitmap is compressed or uses bit fields; save it uncompressed (BI_RGB)";
       return false;
     }
-    colours = Le32(body, 32);
+    colours = LoadLe32(body.data() + 32);
     if (colours == 0 && bitCount < 24) colours = 1u << bitCount;
     entrySize = 4;
   } else {
@@ -99,7 +100,7 @@ bool ReadBackgroundBitmap(std::span<const u8> bmpFile, std::vector<u8>& dib, std
   u64 pixelBytes = rowBytes * static_cast<u64>(height < 0 ? -height : height);
   // The file says where its pixels start; the packed form has them right
   // after the palette, so a gap between the two is dropped.
-  u64 pixelsAt = Le32(bmpFile, 10);
+  u64 pixelsAt = LoadLe32(bmpFile.data() + 10);
   if (pixelsAt < 14 + bitsOffset || bitsOffset > body.size()) {
     error = "the bitmap's pixel offset points into its header or palette";
     return false;

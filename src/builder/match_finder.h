@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "core/types.h"
+#include "format/byte_reader.h"
 
 namespace kova::builder {
 
@@ -25,10 +26,8 @@ struct Match {
   u32 distance;
 };
 
-inline u32 Load32(const u8* p) {
-  return static_cast<u32>(p[0]) | static_cast<u32>(p[1]) << 8 | static_cast<u32>(p[2]) << 16 |
-         static_cast<u32>(p[3]) << 24;
-}
+// The 4 bytes the match finders hash.
+inline u32 Load32(const u8* p) { return format::LoadLe32(p); }
 
 // Bytes equal at a and b, up to limit (the regions may overlap).
 inline u32 CommonLength(const u8* a, const u8* b, u32 limit) {

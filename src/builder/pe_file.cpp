@@ -5,27 +5,23 @@
 #include <cstdio>
 #include <cstring>
 
+#include "format/byte_reader.h"
+#include "format/pe_image.h"
+#include "format/pe_resources.h"
+
 namespace kova::builder {
 namespace {
 
-constexpr u32 kSectionHeaderBytes = 40;
-constexpr u32 kResourceDirectory = 2;
-constexpr u32 kResourceTypeIcon = 3;
-
-u32 Le16(std::span<const u8> b, std::size_t at) { return static_cast<u32>(b[at]) | static_cast<u32>(b[at + 1]) << 8; }
-u32 Le32(std::span<const u8> b, std::size_t at) { return Le16(b, at) | Le16(b, at + 2) << 16; }
-void PutLe16(std::vector<u8>& b, std::size_t at, u32 v) {
-  b[at] = static_cast<u8>(v);
-  b[at + 1] = static_cast<u8>(v >> 8);
-}
-void PutLe32(std::vector<u8>& b, std::size_t at, u32 v) {
-  PutLe16(b, at, v);
-  PutLe16(b, at + 2, v >> 16);
-}
+using format::kSectionHeaderBytes;
+using format::LoadLe32;
+using format::StoreLe16;
+using format::StoreLe32;
 
 bool Fits(std::span<const u8> file, u64 at, u64 n) { return at <= file.size() && n <= file.size() - at; }
 
 u64 AlignUp(u64 value, u64 alignment) { return (value + alignment - 1) / alignment * alignment; }
+
+constexpr u32 kMaxStubAlignment = 0x10000;
 
 bool IsPowerOfTwo(u32 v) { return v != 0 && (v & (v - 1)) == 0; }
 
@@ -35,133 +31,100 @@ std::string Hex(u32 v) {
   return buffer;
 }
 
-// The file offset of the bytes [rva, rva + size) when a section's raw data
-// holds all of them.
-bool RvaToOffset(const PeImage& pe, u32 rva, u32 size, u32& offset) {
-  for (const PeSection& s : pe.sections) {
-    if (rva < s.virtualAddress) continue;
-    u64 within = rva - s.virtualAddress;
-    if (within + size > s.rawSize) continue;
-    offset = static_cast<u32>(s.rawPointer + within);
-    return true;
-  }
-  return false;
+// The stub's headers again, for the section table's mapping of RVAs: ParsePe
+// has already checked them.
+format::PeSectionTable SectionTable(std::span<const u8> file, const PeImage& pe) {
+  return format::PeSectionTable(file.data(), file.size(), pe.sectionTable, static_cast<u32>(pe.sections.size()));
 }
 
-// Walks the resource tree below the directory at dirOffset (relative to the
-// resource section's start); level 0 is the type level.
-class ResourceWalker {
- public:
-  ResourceWalker(std::span<const u8> file, const PeImage& pe, u32 base, u32 size, std::vector<IconImage>& icons)
-      : file_(file), pe_(pe), base_(base), size_(size), icons_(icons) {}
+const char* ResourceErrorText(format::PeResourceError error) {
+  switch (error) {
+    case format::PeResourceError::kDirectoryOutside:
+      return "a resource directory lies outside its section";
+    case format::PeResourceError::kEntriesOutside:
+      return "a resource directory's entries run past its section";
+    case format::PeResourceError::kTypeNotDirectory:
+      return "the icon resource type is not a directory";
+    case format::PeResourceError::kDataOutside:
+      return "a resource data entry lies outside its section";
+    default:
+      return "the resource directory is malformed";
+  }
+}
 
-  bool Walk(u32 dirOffset, int level, std::string& error) {
-    // A well-formed tree has three levels; a loop or a deeper tree is damage.
-    if (level > 2 || ++visited_ > 4096) return Bad(error, "the resource directory is malformed");
-    if (dirOffset > size_ || size_ - dirOffset < 16) return Bad(error, "a resource directory lies outside its section");
-    u32 at = base_ + dirOffset;
-    u32 count = Le16(file_, at + 12) + Le16(file_, at + 14);
-    if ((size_ - dirOffset - 16) / 8 < count) return Bad(error, "a resource directory's entries run past its section");
-    for (u32 i = 0; i < count; ++i) {
-      u32 entry = at + 16 + i * 8;
-      u32 id = Le32(file_, entry);
-      u32 target = Le32(file_, entry + 4);
-      bool isDirectory = (target & 0x80000000u) != 0;
-      target &= 0x7FFFFFFFu;
-      if (level == 0) {
-        // Only icon images matter; named types are never RT_ICON.
-        if ((id & 0x80000000u) || id != kResourceTypeIcon) continue;
-        if (!isDirectory) return Bad(error, "the icon resource type is not a directory");
-      }
-      if (isDirectory) {
-        if (!Walk(target, level + 1, error)) return false;
-      } else {
-        if (target > size_ || size_ - target < 16) return Bad(error, "a resource data entry lies outside its section");
-        u32 rva = Le32(file_, base_ + target);
-        u32 dataSize = Le32(file_, base_ + target + 4);
-        IconImage icon;
-        if (!RvaToOffset(pe_, rva, dataSize, icon.fileOffset))
-          return Bad(error, "an icon image lies outside the file's sections");
-        icon.size = dataSize;
-        icons_.push_back(icon);
-      }
+// Collects the icon images the resource walk meets, in directory order.
+struct IconCollector {
+  format::PeSectionTable sections;
+  std::vector<IconImage>& icons;
+  bool outside = false;
+
+  static bool Visit(void* context, const format::PeResourceData& data) {
+    auto& self = *static_cast<IconCollector*>(context);
+    u64 offset = 0;
+    u32 available = 0;
+    if (!self.sections.MapRva(data.rva, data.size, offset, available)) {
+      self.outside = true;
+      return false;
     }
+    self.icons.push_back(IconImage{static_cast<u32>(offset), data.size});
     return true;
   }
-
- private:
-  static bool Bad(std::string& error, const char* what) {
-    error = what;
-    return false;
-  }
-  std::span<const u8> file_;
-  const PeImage& pe_;
-  u32 base_;
-  u32 size_;
-  std::vector<IconImage>& icons_;
-  int visited_ = 0;
 };
 
 }  // namespace
 
 bool ParsePe(std::span<const u8> file, PeImage& pe, std::string& error) {
   pe = PeImage{};
-  if (file.size() < 64 || file[0] != 'M' || file[1] != 'Z') {
+  if (!format::ReadPeOffset(file.data(), file.size(), pe.peOffset)) {
     error = "not a Windows program (no MZ header)";
     return false;
   }
-  pe.peOffset = Le32(file, 60);
-  if (!Fits(file, pe.peOffset, 24) || Le32(file, pe.peOffset) != 0x00004550) {
+  format::PeHeaders headers;
+  format::PeError problem = format::PeError::kNoSignature;
+  if (pe.peOffset <= file.size())
+    problem = format::ReadPeHeaders(file.data() + pe.peOffset, file.size() - pe.peOffset, headers);
+  if (problem == format::PeError::kNoSignature) {
     error = "not a PE file (no PE signature at e_lfanew)";
     return false;
   }
-  pe.machine = static_cast<u16>(Le16(file, pe.peOffset + 4));
-  u32 sectionCount = Le16(file, pe.peOffset + 6);
-  pe.optionalHeaderSize = Le16(file, pe.peOffset + 20);
-  pe.optionalHeader = pe.peOffset + 24;
-  if (pe.optionalHeaderSize < 96 || !Fits(file, pe.optionalHeader, pe.optionalHeaderSize)) {
+  pe.machine = static_cast<u16>(headers.machine);
+  pe.optionalHeaderSize = headers.optionalHeaderSize;
+  pe.optionalHeader = pe.peOffset + format::PeHeaders::OptionalHeaderOffset();
+  // The fields up to the data directories' count must be there.
+  if (problem == format::PeError::kOptionalHeaderCut || pe.optionalHeaderSize < 96) {
     error = "the optional header is missing or cut short";
     return false;
   }
-  u32 magic = Le16(file, pe.optionalHeader);
-  if (magic != 0x10B && magic != 0x20B) {
-    error = "unknown optional header magic " + Hex(magic);
+  if (problem == format::PeError::kUnknownMagic) {
+    error = "unknown optional header magic " + Hex(headers.magic);
     return false;
   }
-  pe.pe32Plus = magic == 0x20B;
-  u32 oh = pe.optionalHeader;
-  pe.sizeOfInitializedData = Le32(file, oh + 8);
-  pe.sectionAlignment = Le32(file, oh + 32);
-  pe.fileAlignment = Le32(file, oh + 36);
-  pe.sizeOfImage = Le32(file, oh + 56);
-  pe.sizeOfHeaders = Le32(file, oh + 60);
-  u32 directoriesAt = pe.pe32Plus ? 112 : 96;
-  if (pe.optionalHeaderSize >= directoriesAt) {
-    pe.dataDirectoryCount = Le32(file, oh + directoriesAt - 4);
-    pe.dataDirectories = oh + directoriesAt;
-    u32 room = (pe.optionalHeaderSize - directoriesAt) / 8;
-    if (pe.dataDirectoryCount > room) pe.dataDirectoryCount = room;
-  }
+  pe.pe32Plus = headers.IsPe32Plus();
+  pe.sizeOfInitializedData = headers.sizeOfInitializedData;
+  pe.sectionAlignment = headers.sectionAlignment;
+  pe.fileAlignment = headers.fileAlignment;
+  pe.sizeOfImage = headers.sizeOfImage;
+  pe.sizeOfHeaders = headers.sizeOfHeaders;
+  pe.dataDirectoryCount = headers.dataDirectoryCount;
+  if (headers.dataDirectories != 0) pe.dataDirectories = pe.peOffset + headers.dataDirectories;
   if (!IsPowerOfTwo(pe.sectionAlignment) || !IsPowerOfTwo(pe.fileAlignment)) {
     error = "the section or file alignment is not a power of two";
     return false;
   }
-  pe.sectionTable = oh + pe.optionalHeaderSize;
-  if (!Fits(file, pe.sectionTable, static_cast<u64>(sectionCount) * kSectionHeaderBytes)) {
+  pe.sectionTable = pe.peOffset + headers.SectionTableOffset();
+  if (problem == format::PeError::kSectionTableCut) {
     error = "the section table runs past the end of the file";
     return false;
   }
-  for (u32 i = 0; i < sectionCount; ++i) {
-    u32 at = pe.sectionTable + i * kSectionHeaderBytes;
+  for (u32 i = 0; i < headers.sections.Count(); ++i) {
+    format::PeSection header = headers.sections.At(i);
     PeSection s;
-    char name[9] = {};
-    std::memcpy(name, file.data() + at, 8);
-    s.name = name;
-    s.virtualSize = Le32(file, at + 8);
-    s.virtualAddress = Le32(file, at + 12);
-    s.rawSize = Le32(file, at + 16);
-    s.rawPointer = Le32(file, at + 20);
-    s.characteristics = Le32(file, at + 36);
+    s.name = header.name;
+    s.virtualSize = header.virtualSize;
+    s.virtualAddress = header.virtualAddress;
+    s.rawSize = header.rawSize;
+    s.rawPointer = header.rawPointer;
+    s.characteristics = header.characteristics;
     if (s.rawSize > 0 && !Fits(file, s.rawPointer, s.rawSize)) {
       error = "the raw data of section '" + s.name + "' runs past the end of the file";
       return false;
@@ -173,22 +136,31 @@ bool ParsePe(std::span<const u8> file, PeImage& pe, std::string& error) {
 
 bool FindIconImages(std::span<const u8> file, const PeImage& pe, std::vector<IconImage>& icons, std::string& error) {
   icons.clear();
-  if (pe.dataDirectoryCount <= kResourceDirectory) return true;
-  u32 rva = Le32(file, pe.dataDirectories + kResourceDirectory * 8);
-  u32 size = Le32(file, pe.dataDirectories + kResourceDirectory * 8 + 4);
+  if (pe.dataDirectoryCount <= format::kDataDirectoryResources) return true;
+  const u8* entry = file.data() + pe.dataDirectories + format::kDataDirectoryResources * 8;
+  u32 rva = LoadLe32(entry);
+  u32 size = LoadLe32(entry + 4);
   if (rva == 0 || size == 0) return true;
-  u32 base;
-  if (!RvaToOffset(pe, rva, 16, base)) {
+  format::PeSectionTable sections = SectionTable(file, pe);
+  u64 base = 0;
+  u32 available = 0;
+  if (!sections.MapRva(rva, 16, base, available)) {
     error = "the resource directory lies outside the file's sections";
     return false;
   }
   // The tree may only be read within the raw data of its section.
-  u32 available = 0;
-  for (const PeSection& s : pe.sections) {
-    if (base >= s.rawPointer && base - s.rawPointer < s.rawSize) available = s.rawPointer + s.rawSize - base;
+  format::PeResourceTree tree(file.data() + base, std::min(size, available));
+  IconCollector collector{sections, icons};
+  format::PeResourceError result = tree.ForEachData(format::kResourceTypeIcon, IconCollector::Visit, &collector);
+  if (collector.outside) {
+    error = "an icon image lies outside the file's sections";
+    return false;
   }
-  ResourceWalker walker(file, pe, base, std::min(size, available), icons);
-  return walker.Walk(0, 0, error);
+  if (result != format::PeResourceError::kNone) {
+    error = ResourceErrorText(result);
+    return false;
+  }
+  return true;
 }
 
 u32 ArchiveSectionAlignment(const PeImage& pe) { return std::max(pe.fileAlignment, pe.sectionAlignment); }
@@ -197,6 +169,12 @@ bool AppendSection(std::vector<u8>& file, const char* name, std::span<const u8> 
                    AppendedSection& placed, std::string& error) {
   PeImage pe;
   if (!ParsePe(file, pe, error)) return false;
+  // The section is padded to the larger alignment: one of a real stub is a
+  // few kilobytes, one of a gigabyte would only make a gigabyte of zeros.
+  if (ArchiveSectionAlignment(pe) > kMaxStubAlignment) {
+    error = "the stub's section or file alignment (" + Hex(ArchiveSectionAlignment(pe)) + ") is larger than 64 KiB";
+    return false;
+  }
   u64 slot = pe.sectionTable + static_cast<u64>(pe.sections.size()) * kSectionHeaderBytes;
   // The new header and the slot after it must be free header space.
   if (slot + 2 * kSectionHeaderBytes > pe.sizeOfHeaders || !Fits(file, slot, 2 * kSectionHeaderBytes)) {
@@ -229,18 +207,19 @@ bool AppendSection(std::vector<u8>& file, const char* name, std::span<const u8> 
 
   u8 header[kSectionHeaderBytes] = {};
   std::strncpy(reinterpret_cast<char*>(header), name, 8);
-  std::vector<u8> fields(header, header + kSectionHeaderBytes);
-  PutLe32(fields, 8, static_cast<u32>(size));
-  PutLe32(fields, 12, static_cast<u32>(virtualEnd));
-  PutLe32(fields, 16, static_cast<u32>(size));
-  PutLe32(fields, 20, static_cast<u32>(rawPointer));
-  PutLe32(fields, 36, characteristics);
-  std::copy(fields.begin(), fields.end(), file.begin() + static_cast<std::ptrdiff_t>(slot));
+  StoreLe32(header + format::kSectionVirtualSizeField, static_cast<u32>(size));
+  StoreLe32(header + format::kSectionVirtualAddressField, static_cast<u32>(virtualEnd));
+  StoreLe32(header + format::kSectionRawSizeField, static_cast<u32>(size));
+  StoreLe32(header + format::kSectionRawPointerField, static_cast<u32>(rawPointer));
+  StoreLe32(header + format::kSectionCharacteristicsField, characteristics);
+  std::copy(header, header + kSectionHeaderBytes, file.begin() + static_cast<std::ptrdiff_t>(slot));
 
-  PutLe16(file, pe.peOffset + 6, static_cast<u32>(pe.sections.size() + 1));
-  PutLe32(file, pe.optionalHeader + 8, pe.sizeOfInitializedData + static_cast<u32>(size));
-  PutLe32(file, pe.optionalHeader + 56, static_cast<u32>(virtualEnd + size));
-  PutLe32(file, pe.optionalHeader + 64, 0);
+  u8* bytes = file.data();
+  StoreLe16(bytes + pe.peOffset + format::kPeSectionCountField, static_cast<u32>(pe.sections.size() + 1));
+  StoreLe32(bytes + pe.optionalHeader + format::kOptionalSizeOfInitializedData,
+            pe.sizeOfInitializedData + static_cast<u32>(size));
+  StoreLe32(bytes + pe.optionalHeader + format::kOptionalSizeOfImage, static_cast<u32>(virtualEnd + size));
+  StoreLe32(bytes + pe.optionalHeader + format::kOptionalCheckSum, 0);
 
   file.resize(static_cast<std::size_t>(rawPointer), 0);
   file.insert(file.end(), contents.begin(), contents.end());

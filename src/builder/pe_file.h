@@ -1,7 +1,8 @@
-// The builder's own reader and editor of PE files, for the two things it does
-// to the stub: find the stub's icon image through the resource directory
-// (the uninstaller icon patch overwrites it in place), and append the archive
-// as a last section. Works on PE32 and PE32+ alike. Every read is checked
+// The stub as the builder sees and edits it, for the two things it does to
+// it: find the stub's icon image through the resource directory (the
+// uninstaller icon patch overwrites it in place), and append the archive as
+// a last section. Works on PE32 and PE32+ alike. The headers and the
+// resource tree are read with format/'s PE walker, which checks every read
 // against the file's bytes; a stub that does not fit these expectations is
 // refused with a reason rather than patched blindly.
 #pragma once
@@ -68,7 +69,8 @@ u32 ArchiveSectionAlignment(const PeImage& pe);
 // optional header's CheckSum is cleared (it would no longer be right, and 0
 // means "not set"). The section header slot and the one after it must be
 // free (zero) and inside SizeOfHeaders, so that a program that removes the
-// section again by moving the following slots up finds zeros there.
+// section again by moving the following slots up finds zeros there. A stub
+// whose alignments exceed 64 KiB is refused.
 bool AppendSection(std::vector<u8>& file, const char* name, std::span<const u8> contents, u32 characteristics,
                    AppendedSection& placed, std::string& error);
 

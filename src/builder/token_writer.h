@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/types.h"
+#include "format/byte_reader.h"
 
 namespace kova::builder {
 
@@ -56,8 +57,8 @@ class BitWriter {
     pending_ |= (value & ((u64{1} << bits) - 1)) << count_;
     count_ += bits;
     if (count_ >= 32) {
-      u8 word[4] = {static_cast<u8>(pending_), static_cast<u8>(pending_ >> 8),
-                    static_cast<u8>(pending_ >> 16), static_cast<u8>(pending_ >> 24)};
+      u8 word[4];
+      format::StoreLe32(word, static_cast<u32>(pending_));
       out_.insert(out_.end(), word, word + 4);
       pending_ >>= 32;
       count_ -= 32;
@@ -73,11 +74,7 @@ class BitWriter {
 
   void PutBytes(const u8* bytes, u64 n) {
     u64 i = 0;
-    for (; i + 4 <= n; i += 4) {
-      u32 word = static_cast<u32>(bytes[i]) | static_cast<u32>(bytes[i + 1]) << 8 |
-                 static_cast<u32>(bytes[i + 2]) << 16 | static_cast<u32>(bytes[i + 3]) << 24;
-      Put(word, 32);
-    }
+    for (; i + 4 <= n; i += 4) Put(format::LoadLe32(bytes + i), 32);
     for (; i < n; ++i) Put(bytes[i], 8);
   }
 

@@ -8,6 +8,7 @@
 #include "core/array.h"
 #include "core/byte_buffer.h"
 #include "core/types.h"
+#include "format/pe_image.h"
 
 namespace kova::format {
 
@@ -17,13 +18,10 @@ inline constexpr i32 kMaxScriptSize = 0x9FFFFF;
 inline constexpr i32 kMaxFileSize = 0x40000000;
 inline constexpr char kArchiveSectionName[] = ".kova";
 
-// Offsets of the PE fields in the file.
-inline constexpr u32 kPeOffsetField = 60;
-inline constexpr i32 kSectionHeaderBytes = 40;
 // Every PE field the archive needs lies within this many bytes of the start:
 // e_lfanew is at most 4096, the optional header at most 0xFFFF bytes, and at
 // most 99 section headers follow.
-inline constexpr i32 kPeHeadBytes = 4096 + 24 + 0xFFFF + 100 * kSectionHeaderBytes;
+inline constexpr i32 kPeHeadBytes = 4096 + kPeFileHeaderBytes + 0xFFFF + 100 * kSectionHeaderBytes;
 
 struct PeLayout {
   u32 peOffset = 0;            // e_lfanew (its low 16 bits)

@@ -5,24 +5,36 @@
 // every field.
 #pragma once
 
+#include <bit>
 #include <cstring>
 
 #include "core/types.h"
 
 namespace kova::format {
 
-inline u32 LoadLe16(const u8* p) { return static_cast<u32>(p[0]) | static_cast<u32>(p[1]) << 8; }
+// One unaligned load or store each, which the compiler sees as such from the
+// start: the stub's size build then inlines them everywhere instead of
+// calling an out-of-line copy assembled from single bytes.
+inline u32 LoadLe16(const u8* p) {
+  u16 value;
+  std::memcpy(&value, p, 2);
+  if constexpr (std::endian::native == std::endian::big) value = static_cast<u16>(value >> 8 | value << 8);
+  return value;
+}
 inline u32 LoadLe32(const u8* p) {
-  return static_cast<u32>(p[0]) | static_cast<u32>(p[1]) << 8 | static_cast<u32>(p[2]) << 16 |
-         static_cast<u32>(p[3]) << 24;
+  u32 value;
+  std::memcpy(&value, p, 4);
+  if constexpr (std::endian::native == std::endian::big) value = __builtin_bswap32(value);
+  return value;
 }
 inline void StoreLe16(u8* p, u32 value) {
-  p[0] = static_cast<u8>(value);
-  p[1] = static_cast<u8>(value >> 8);
+  auto half = static_cast<u16>(value);
+  if constexpr (std::endian::native == std::endian::big) half = static_cast<u16>(half >> 8 | half << 8);
+  std::memcpy(p, &half, 2);
 }
 inline void StoreLe32(u8* p, u32 value) {
-  StoreLe16(p, value);
-  StoreLe16(p + 2, value >> 16);
+  if constexpr (std::endian::native == std::endian::big) value = __builtin_bswap32(value);
+  std::memcpy(p, &value, 4);
 }
 
 class ByteReader {

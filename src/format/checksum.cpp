@@ -6,14 +6,10 @@
 #include <cstring>
 
 #include "core/failure.h"
+#include "format/byte_reader.h"
 
 namespace kova::format {
 namespace {
-
-inline u32 LoadLe32(const u8* p) {
-  return static_cast<u32>(p[0]) | static_cast<u32>(p[1]) << 8 | static_cast<u32>(p[2]) << 16 |
-         static_cast<u32>(p[3]) << 24;
-}
 
 u32 SumWords(const u8* data, std::size_t words) {
   u32 a = 0, b = 0, c = 0, d = 0;
@@ -62,8 +58,8 @@ u32 Checksum32Stream::Finish() const {
 
 void Descramble(u8* data, i64 length, u32 key) {
   if (!data || length < 1) return;
-  u8 pattern[4] = {static_cast<u8>(key), static_cast<u8>(key >> 8), static_cast<u8>(key >> 16),
-                   static_cast<u8>(key >> 24)};
+  u8 pattern[4];
+  StoreLe32(pattern, key);
   std::size_t n = static_cast<std::size_t>(length);
   std::size_t i = 0;
   // Eight bytes at a time: the pattern repeats every four.

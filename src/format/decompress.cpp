@@ -20,6 +20,8 @@
 
 #include <cstring>
 
+#include "format/byte_reader.h"
+
 namespace kova::format {
 namespace {
 
@@ -412,17 +414,12 @@ bool DecodeStream(const u8* stream, std::size_t streamSize, u8* out, std::size_t
   return true;
 }
 
-u32 ReadLe32(const u8* p) {
-  return static_cast<u32>(p[0]) | static_cast<u32>(p[1]) << 8 | static_cast<u32>(p[2]) << 16 |
-         static_cast<u32>(p[3]) << 24;
-}
-
 }  // namespace
 
 i64 BlockOutputSize(const u8* block, std::size_t blockSize) {
   if (block == nullptr || blockSize < kBlockHeaderSize) return -1;
-  if (ReadLe32(block) != kBlockMagic) return -1;
-  i32 size = static_cast<i32>(ReadLe32(block + 4));
+  if (LoadLe32(block) != kBlockMagic) return -1;
+  i32 size = static_cast<i32>(LoadLe32(block + 4));
   return size < 0 ? -1 : size;
 }
 

@@ -10,6 +10,7 @@
 
 #include <cstring>
 
+#include "format/byte_reader.h"
 #include "format/corrupt_codes.h"
 
 namespace kova::format {
@@ -67,8 +68,7 @@ bool ScriptReader::ReadBytes(void* destination, i32 n) {
 u32 ScriptReader::ReadU32() {
   u8 bytes[4];
   ReadBytes(bytes, 4);
-  return static_cast<u32>(bytes[0]) | static_cast<u32>(bytes[1]) << 8 | static_cast<u32>(bytes[2]) << 16 |
-         static_cast<u32>(bytes[3]) << 24;
+  return LoadLe32(bytes);
 }
 
 u8 ScriptReader::ReadByte() {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/memory.h"
+#include "format/byte_reader.h"
 
 namespace kova::system {
 namespace {
@@ -34,8 +35,7 @@ bool Convert(u32 type, const u8* bytes, u32 size, RegistryValue& value) {
     case kRegDword:
       if (size != 4) return false;
       value.kind = ValueKind::kNumber;
-      value.number = static_cast<i32>(static_cast<u32>(bytes[0]) | static_cast<u32>(bytes[1]) << 8 |
-                                      static_cast<u32>(bytes[2]) << 16 | static_cast<u32>(bytes[3]) << 24);
+      value.number = static_cast<i32>(format::LoadLe32(bytes));
       return true;
     default:
       return false;

@@ -12,7 +12,7 @@
 #include <cstring>
 #include <vector>
 
-#include "../unit/payload/block_test_support.h"
+#include "../unit/format/block_test_support.h"
 #include "core/byte_buffer.h"
 #include "format/decompress.h"
 

@@ -1,10 +1,11 @@
 // Version resources of PE files read without the system's help: the POSIX
-// side of platform/file_version.h. The file's headers are walked to the
-// resource directory, down RT_VERSION to the VS_VERSIONINFO block, and the
-// block's tree of nodes is searched the way VerQueryValueA does. Everything
-// comes from an untrusted file, so every offset and length is checked
-// against the bytes read before it is used; anything that does not hold
-// together means "no version".
+// side of platform/file_version.h. The file's headers and resource tree are
+// read with the PE walker of format/ (pe_image.h, pe_resources.h), fetching
+// only the headers, the resource section and the block, down RT_VERSION to
+// the VS_VERSIONINFO block; the block's tree of nodes is searched the way
+// VerQueryValueA does. Everything comes from an untrusted file, so every
+// offset and length is checked against the bytes read before it is used;
+// anything that does not hold together means "no version".
 #pragma once
 
 #include "core/byte_buffer.h"

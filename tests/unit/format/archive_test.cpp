@@ -2,6 +2,7 @@
 // image.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 
 #include "format/archive.h"
@@ -65,7 +66,8 @@ ByteWriter PeHead(std::vector<std::string> names, uint32_t peOffset = 0x80) {
     w.Fill(0, 16);
   }
   // Headers, then each section's 0x200 raw bytes.
-  w.Fill(0, 0x400 + 0x200 * names.size() - w.Size());
+  size_t end = 0x400 + 0x200 * names.size();
+  if (w.Size() < end) w.Fill(0, end - w.Size());
   return w;
 }
 
@@ -101,6 +103,66 @@ TEST(LocateArchive, FindsTheSectionAndChecksTheHeaders) {
   zero.PutU32(0x80 + 24 + 0xE0 + 3 * 40 + 20, 0);
   EXPECT_EQ(format::LocateArchive(zero.Data(), zero.Size(), layout), format::kCorruptNoSectionPointer);
   EXPECT_EQ(format::LocateArchive(zero.Data(), 10, layout), format::kCorruptPeOffset);
+}
+
+// The stub's own reading of its headers beyond the limits above: only the
+// low 16 bits of e_lfanew, no signature or magic, the name compared as a
+// text, a table that may run off the bytes present, and how many bytes each
+// check needs.
+TEST(LocateArchive, ReadsTheHeadersByTheStubsRules) {
+  const std::vector<std::string> five = {".text", ".data", ".rsrc", ".reloc", ".kova"};
+  const uint32_t table = 0x80 + 24 + 0xE0;
+  std::vector<std::string> ninetyNine(98, ".x");
+  ninetyNine.push_back(".kova");
+  std::vector<std::string> hundred = ninetyNine;
+  hundred.push_back(".y");
+  auto put16 = [](ByteWriter& w, size_t at, uint32_t v) {
+    w.bytes[at] = static_cast<uint8_t>(v);
+    w.bytes[at + 1] = static_cast<uint8_t>(v >> 8);
+  };
+  struct Case {
+    const char* name;
+    std::vector<std::string> sections;
+    uint32_t peOffset;
+    std::function<void(ByteWriter&)> change;
+    size_t headSize;  // 0: all the bytes
+    i32 result;
+    i32 index;  // of the archive's header when found
+  };
+  const Case cases[] = {
+      {"e_lfanew 64", five, 64, nullptr, 0, 0, 4},
+      {"e_lfanew 4096", five, 4096, nullptr, 0, 0, 4},
+      {"high bits of e_lfanew", five, 0x80, [](ByteWriter& w) { w.PutU32(60, 0x00010080); }, 0, 0, 4},
+      {"99 sections", ninetyNine, 0x80, nullptr, 0, 0, 98},
+      {"100 sections", hundred, 0x80, nullptr, 0, format::kCorruptSectionCount, -1},
+      {"no signature or magic", five, 0x80,
+       [](ByteWriter& w) {
+         w.PutU32(0x80, 0);
+         w.PutU32(0x80 + 24, 0);
+       },
+       0, 0, 4},
+      {"bytes after the name's NUL", {".text", ".data", ".rsrc", std::string(".kova\0AB", 8)}, 0x80, nullptr, 0, 0, 3},
+      {"the first of two", {".text", ".kova", ".data", ".kova"}, 0x80, nullptr, 0, 0, 1},
+      // A larger optional header moves the table: the slots are counted
+      // from where it then starts.
+      {"optional header 40 bytes larger", five, 0x80, [&](ByteWriter& w) { put16(w, 0x80 + 20, 0xE0 + 40); }, 0, 0, 3},
+      {"head ends inside the archive's header", five, 0x80, nullptr, table + 4 * 40 + 39, format::kNoArchive, -1},
+      {"head ends with the archive's header", five, 0x80, nullptr, table + 5 * 40, 0, 4},
+      {"62 bytes: e_lfanew but no section count", five, 0x80, nullptr, 62, format::kCorruptSectionCount, -1},
+      {"head ends before SizeOfOptionalHeader", five, 0x80, nullptr, 0x80 + 21, format::kNoArchive, -1},
+      {"section count just readable and wrong", five, 0x80, [&](ByteWriter& w) { put16(w, 0x80 + 6, 3); }, 0x80 + 8,
+       format::kCorruptSectionCount, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ByteWriter w = PeHead(c.sections, c.peOffset);
+    if (c.change) c.change(w);
+    format::PeLayout layout;
+    ASSERT_EQ(format::LocateArchive(w.Data(), c.headSize ? c.headSize : w.Size(), layout), c.result);
+    if (c.result == 0) {
+      EXPECT_EQ(layout.archiveIndex, c.index);
+    }
+  }
 }
 
 ByteWriter Header(uint32_t magic, int32_t version, int32_t scriptSize, int32_t end, int32_t count, int32_t dataSize,

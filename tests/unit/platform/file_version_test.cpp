@@ -51,6 +51,39 @@ TEST_F(FileVersionTest, ReadsTextsOfTheVersionResource) {
   EXPECT_STREQ(FileVersionValue(Path("missing.dll").CStr(), kFileVersionKey).CStr(), "");
 }
 
+// Changes to the resource tree of PeWithVersionBlock, whose section starts
+// at file offset 0x200: the type directory's entry at 0x10 (ID, target at
+// 0x14), the name directory's at 0x28, the language directory's at 0x40,
+// the data entry at 0x48 (RVA, size).
+constexpr size_t kTree = 0x200;
+struct TreeChange {
+  const char* name;
+  size_t at;  // from kTree
+  uint32_t value;
+  const char* version;
+};
+
+void Patch(std::vector<uint8_t>& image, const TreeChange& change) {
+  for (int i = 0; i < 4; ++i) image[kTree + change.at + i] = static_cast<uint8_t>(change.value >> (8 * i));
+}
+
+// The same verdicts from version.dll under Wine and from the POSIX reader.
+TEST_F(FileVersionTest, FindsTheVersionThroughTheResourceTree) {
+  const TreeChange cases[] = {
+      {"as built", 0x40, 0x409, "4.5"},
+      {"neutral language", 0x40, 0, "4.5"},
+      {"German only: the first language", 0x40, 0x407, "4.5"},
+      {"no version type", 0x10, 17, ""},
+  };
+  for (const TreeChange& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<uint8_t> image = test::PeWithVersionBlock(test::VersionBlock("4.5"));
+    Patch(image, c);
+    PutBytes("tree.dll", image);
+    EXPECT_STREQ(FileVersionValue(Path("tree.dll").CStr(), kFileVersionKey).CStr(), c.version);
+  }
+}
+
 TEST_F(FileVersionTest, ProfileStringsGoIntoTheirSection) {
   core::String ini = Path("wininit.ini");
   ASSERT_TRUE(SetProfileString("rename", "C:\\A\\OLD.DLL", "C:\\A\\KVT1.TMP", ini.CStr()));
@@ -94,6 +127,29 @@ TEST(PeVersionTest, DamagedImagesNeverReadOutOfBounds) {
   core::ByteBuffer resource;
   ASSERT_TRUE(posix::ReadVersionResource(posix::BytesOf(image), resource));
   EXPECT_STREQ(posix::VersionBlockText(resource.Data(), resource.Size(), kFileVersionKey).CStr(), "4.5.6.7");
+  // The stand-in's own rules at each level of the tree: another name falls
+  // back to the first, each level must point to the kind the next expects,
+  // and named entries are never taken for IDs.
+  const TreeChange cases[] = {
+      {"name 2: the first name", 0x28, 2, "4.5.6.7"},
+      {"type entry named", 0x10, 0x80000000u | 16, ""},
+      {"name level points to data", 0x2C, 0x30, ""},
+      {"language points to a directory", 0x44, 0x80000048u, ""},
+      {"data size 0", 0x4C, 0, ""},
+      // (version.dll under Wine reads such data from wherever it points.)
+      {"data outside the sections", 0x48, 0x9000, ""},
+  };
+  for (const TreeChange& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<uint8_t> changed = good;
+    Patch(changed, c);
+    posix::MemoryImage patched{changed.data(), changed.size()};
+    core::ByteBuffer found;
+    std::string text;
+    if (posix::ReadVersionResource(posix::BytesOf(patched), found))
+      text = posix::VersionBlockText(found.Data(), found.Size(), kFileVersionKey).CStr();
+    EXPECT_EQ(text, c.version);
+  }
   // A node whose length runs past its parent ends the search.
   std::vector<uint8_t> block = test::VersionBlock("4.5.6.7");
   block[0] = 0xFF;
