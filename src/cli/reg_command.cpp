@@ -16,6 +16,7 @@
 #include "builder/host_files.h"
 #include "cli/command_line.h"
 #include "cli/reg_export.h"
+#include "format/byte_reader.h"
 #include "platform/posix/registry_database.h"
 #include "platform/posix/sandbox.h"
 #include "platform/registry.h"
@@ -211,9 +212,7 @@ std::string DataText(u32 type, const std::string& data) {
     }
     case platform::kRegDword:
       if (data.size() == 4) {
-        unsigned value = static_cast<unsigned char>(data[0]) | static_cast<unsigned char>(data[1]) << 8 |
-                         static_cast<unsigned char>(data[2]) << 16 |
-                         static_cast<unsigned>(static_cast<unsigned char>(data[3])) << 24;
+        unsigned value = format::LoadLe32(reinterpret_cast<const u8*>(data.data()));
         std::snprintf(text, sizeof text, "0x%x", value);
         return text;
       }

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "format/byte_reader.h"
+
 namespace kova::cli {
 namespace {
 
@@ -54,8 +56,7 @@ std::string Regedit4ValueLine(const std::string& name, u32 type, const std::stri
   std::string line = name.empty() ? "@=" : Quoted(name) + "=";
   if (type == platform::kRegSz && IsPlainText(data)) return line + Quoted(data.substr(0, data.size() - 1));
   if (type == platform::kRegDword && data.size() == 4) {
-    unsigned value = static_cast<unsigned char>(data[0]) | static_cast<unsigned char>(data[1]) << 8 |
-                     static_cast<unsigned char>(data[2]) << 16 | static_cast<unsigned>(static_cast<unsigned char>(data[3])) << 24;
+    unsigned value = format::LoadLe32(reinterpret_cast<const u8*>(data.data()));
     char text[20];
     std::snprintf(text, sizeof text, "dword:%08x", value);
     return line + text;

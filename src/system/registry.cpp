@@ -6,6 +6,7 @@
 
 #include "core/array.h"
 #include "core/failure.h"
+#include "format/byte_reader.h"
 #include "system/registry_value.h"
 
 namespace kova::system {
@@ -90,9 +91,8 @@ bool SetNumberValue(const char* name, i32 number, u32 options) {
   RegistryKey key = State().current;
   if (!key) return false;
   if ((options & kRegDeleteEmpty) && number == 0) return DeleteValue(name);
-  auto bits = static_cast<u32>(number);
-  u8 bytes[4] = {static_cast<u8>(bits), static_cast<u8>(bits >> 8), static_cast<u8>(bits >> 16),
-                 static_cast<u8>(bits >> 24)};
+  u8 bytes[4];
+  format::StoreLe32(bytes, static_cast<u32>(number));
   return platform::SetRegistryValue(key, name, platform::kRegDword, bytes, sizeof bytes) == kErrorSuccess;
 }
 
