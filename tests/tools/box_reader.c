@@ -28,6 +28,7 @@
  * by the test, e.g. by a rename) holding one command a line:
  *
  *   press default | press id ID | press text TEXT   the button, as a click would
+ *                     (the default: the button Enter would press)
  *   set ID TEXT       the text of a control (an edit field)
  *   select ID INDEX   the selection of a list or combo box, with its notification
  *   close             WM_CLOSE, as the title bar's close button
@@ -88,14 +89,10 @@ static void AppendFormat(Text* t, const char* format, ...) {
   Append(t, buffer, (size_t)n);
 }
 
-/* text (ANSI code page bytes) as a JSON string literal. */
-static void AppendJsonString(Text* t, const char* text) {
+/* A UTF-16 text as a JSON string literal. */
+static void AppendJsonWide(Text* t, const WCHAR* text) {
   Append(t, "\"", 1);
-  int wideLength = MultiByteToWideChar(CP_ACP, 0, text, -1, NULL, 0);
-  WCHAR* wide = (WCHAR*)malloc(sizeof(WCHAR) * (wideLength > 0 ? wideLength : 1));
-  if (!wide) ExitProcess(4);
-  if (wideLength <= 0 || !MultiByteToWideChar(CP_ACP, 0, text, -1, wide, wideLength)) wide[0] = 0;
-  for (const WCHAR* c = wide; *c; ++c) {
+  for (const WCHAR* c = text; *c; ++c) {
     if (*c == '"' || *c == '\\') {
       char pair[2] = {'\\', (char)*c};
       Append(t, pair, 2);
@@ -109,8 +106,17 @@ static void AppendJsonString(Text* t, const char* text) {
       AppendFormat(t, "\\u%04x", (unsigned)*c);
     }
   }
-  free(wide);
   Append(t, "\"", 1);
+}
+
+/* A text in the ANSI code page as a JSON string literal. */
+static void AppendJsonString(Text* t, const char* text) {
+  int wideLength = MultiByteToWideChar(CP_ACP, 0, text, -1, NULL, 0);
+  WCHAR* wide = (WCHAR*)malloc(sizeof(WCHAR) * (wideLength > 0 ? wideLength : 1));
+  if (!wide) ExitProcess(4);
+  if (wideLength <= 0 || !MultiByteToWideChar(CP_ACP, 0, text, -1, wide, wideLength)) wide[0] = 0;
+  AppendJsonWide(t, wide);
+  free(wide);
 }
 
 static HANDLE gReport = INVALID_HANDLE_VALUE;
@@ -159,19 +165,26 @@ static char* ControlText(HWND control) {
   return text;
 }
 
-/* Items of a list box or a combo box, and the selected index. */
+/* Items of a list box or a combo box, and the selected index. The items
+ * are asked for in UTF-16: Wine hands an ANSI LB_GETTEXT sent from another
+ * process the control's UTF-16 text unconverted. */
 static void AppendItems(Text* t, HWND control, int combo) {
   UINT count = combo ? CB_GETCOUNT : LB_GETCOUNT, textLength = combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN;
   UINT getText = combo ? CB_GETLBTEXT : LB_GETTEXT, current = combo ? CB_GETCURSEL : LB_GETCURSEL;
   LRESULT n = Ask(control, count, 0, 0);
   Append(t, ",\"items\":[", 10);
   for (LRESULT i = 0; i < n; ++i) {
-    LRESULT length = Ask(control, textLength, (WPARAM)i, 0);
-    char* item = (char*)calloc((size_t)(length > 0 ? length : 0) + 2, 1);
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(control, textLength, (WPARAM)i, 0, SMTO_ABORTIFHUNG, MESSAGE_TIMEOUT_MS, &length) ||
+        (LRESULT)length < 0)
+      length = 0;
+    WCHAR* item = (WCHAR*)calloc(length + 2, sizeof(WCHAR));
     if (!item) ExitProcess(4);
-    if (length > 0) Ask(control, getText, (WPARAM)i, (LPARAM)item);
+    DWORD_PTR ignored;
+    if (length > 0)
+      SendMessageTimeoutW(control, getText, (WPARAM)i, (LPARAM)item, SMTO_ABORTIFHUNG, MESSAGE_TIMEOUT_MS, &ignored);
     if (i) Append(t, ",", 1);
-    AppendJsonString(t, item);
+    AppendJsonWide(t, item);
     free(item);
   }
   AppendFormat(t, "],\"selected\":%d", (int)Ask(control, current, 0, 0));
@@ -182,7 +195,18 @@ static int ClassIs(HWND window, const char* name) {
   return GetClassNameA(window, cls, sizeof cls) && lstrcmpiA(cls, name) == 0;
 }
 
+/* The button Enter would press: the focused button when it is marked as the
+ * default push button, else the dialog's default id (DM_GETDEFID). A box
+ * made with MB_DEFBUTTON2 moves the focus and the mark to its second button
+ * and leaves DM_GETDEFID naming the first. */
 static int DefaultButton(HWND dialog) {
+  GUITHREADINFO thread;
+  memset(&thread, 0, sizeof thread);
+  thread.cbSize = sizeof thread;
+  HWND focus = GetGUIThreadInfo(GetWindowThreadProcessId(dialog, NULL), &thread) ? thread.hwndFocus : NULL;
+  if (focus && GetParent(focus) == dialog && ClassIs(focus, "Button") &&
+      (GetWindowLongA(focus, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
+    return GetDlgCtrlID(focus);
   LRESULT result = Ask(dialog, DM_GETDEFID, 0, 0);
   return result >= 0 && HIWORD(result) == DC_HASDEFID ? LOWORD(result) : -1;
 }
