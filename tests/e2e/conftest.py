@@ -41,9 +41,8 @@ def wine(display):
 
 @pytest.fixture
 def wine_target(wine, request):
-    """An installation folder under Wine of the test's own, C:\\KOVAE2E\\...,
-    empty before the test and removed after it; its host path is
-    host_path(folder)."""
+    """An installation folder under Wine of the test's own, C:\\KOVAE2E\\ and
+    the test's name, empty before the test and removed after it."""
     host = WineHost(wine, BUILD / "e2e" / "logs")
     folder = "C:\\KOVAE2E\\" + re.sub(r"[^A-Za-z0-9]+", "_", request.node.name)[:80]
     shutil.rmtree(host.host_path(folder), ignore_errors=True)

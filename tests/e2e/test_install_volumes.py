@@ -9,9 +9,9 @@ volume fails the checksum of the whole stream.
 
 The prompts need the interactive installer (no /a): any question before the
 files takes its default, the view-the-log question after them is answered
-No. Under Wine the boxes are answered by pressing their buttons; in the sandbox with lines
-on standard input. An answer to the disk prompt first puts the volume in
-place.
+No. Under Wine the boxes are answered by pressing their buttons; in the
+sandbox with lines on standard input. An answer to the disk prompt first
+puts the volume in place.
 """
 import shutil
 import struct
