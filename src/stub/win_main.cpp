@@ -3,6 +3,7 @@
 // sets up (argv, TLS callbacks, pseudo-relocations, an exception filter), and
 // leaving it out keeps about 8 KiB out of every installer. msvcrt.dll
 // initialises itself when it is loaded.
+#include "platform/win32/system_library.h"
 #include "platform/win32/windows.h"
 #include "setup/entry.h"
 
@@ -29,6 +30,9 @@ const char* ArgumentsOf(const char* line) {
 extern "C" __attribute__((force_align_arg_pointer)) void WinMainCRTStartup();
 
 extern "C" void WinMainCRTStartup() {
+  // Before anything can load a library by bare name: the installer's own
+  // folder is a downloads folder, where anyone can leave a DLL.
+  kova::platform::win32::RestrictLibrarySearch();
   __main();
   kova::setup::RunStub(GetModuleHandleA(nullptr), ArgumentsOf(GetCommandLineA()));
 }

@@ -15,6 +15,9 @@ from kovarun import parse_reg_query, resolve, windows_parts
 from kovatest import ROOT, WINE, kova_path, stub_path
 
 FIXTURES = ROOT / "tests/fixtures/install"
+HELLO = ROOT / "examples/hello"
+# examples/hello's files (all in the installation folder) and their sources.
+HELLO_FILES = {f["name"]: HELLO / f["source"] for f in tomllib.loads((HELLO / "kova.toml").read_text())["file"]}
 WINE_FONT = Path("/usr/share/wine/fonts/marlett.ttf")
 
 STAMP = (2024, 5, 1, 12, 0, 0)   # the stamp of most records
@@ -63,6 +66,26 @@ def build(sources, manifest, out_dir, extra_flags=()):
     subprocess.run([str(kova_path()), "build", str(path), "-o", str(setup), "--stub", str(stub_path()), "-q"],
                    check=True)
     return setup
+
+
+def build_hello(setup):
+    """examples/hello built with the win64 stub (so that it runs under wine64)
+    into the file setup."""
+    subprocess.run([str(kova_path()), "build", str(HELLO / "kova.toml"), "-o", str(setup), "--stub",
+                    str(stub_path()), "-q"], check=True)
+    return setup
+
+
+def hello_installed(host_path, folder):
+    """The files of examples/hello found in folder, each checked against its
+    source."""
+    found = []
+    for name, source in HELLO_FILES.items():
+        path = host_path(f"{folder}\\{name}")
+        if path.exists():
+            assert path.read_bytes() == source.read_bytes(), name
+            found.append(name)
+    return found
 
 
 def records(sources, manifest):

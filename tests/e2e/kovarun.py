@@ -38,7 +38,7 @@ class SandboxRun:
 
 
 def parse_boxes(output):
-    return [Box(text, False, caption) for caption, text, _, _ in BOX.findall(output)]
+    return [Box(text, caption) for caption, text, _, _ in BOX.findall(output)]
 
 
 def resolve(base, parts):

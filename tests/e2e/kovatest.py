@@ -1,13 +1,16 @@
 """Shared machinery of the end-to-end tests: the build tree, a private Xvfb
 display, the Wine prefix with one persistent wineserver, and running the stub
-under wine64 while message boxes are read and dismissed.
+under wine64 while its dialogs are read and answered.
 
-Message box texts are read from Wine's msgbox trace (WINEDEBUG=trace+msgbox),
-which prints the text as a C string literal when the box opens. Boxes are
-dismissed by focusing them and pressing a key with xdotool, as a person would.
+Dialogs are read from inside Wine by the box reader (tests/tools/box_reader.c,
+built with the win64 preset): it starts the program with the exact command
+line, finds the program's top-level dialogs, reports each one's caption and
+every control's text whole as a JSON line, and carries out the answer this
+module gives it for each (press a button, set a field, leave it). xdotool and
+ImageMagick serve only for screenshots.
 """
+import json
 import os
-import re
 import shutil
 import subprocess
 import tempfile
@@ -19,6 +22,10 @@ ROOT = Path(__file__).resolve().parents[2]
 BUILD = ROOT / "build"
 WINE = "/usr/lib/wine/wine64"
 WINESERVER = "/usr/lib/wine/wineserver"
+# Message box button ids: IDOK .. IDCONTINUE.
+BOX_BUTTON_IDS = range(1, 12)
+# The id of a message box's text, on Windows and in Wine.
+BOX_TEXT_ID = 0xFFFF
 
 
 def stub_path(preset="win64"):
@@ -29,29 +36,39 @@ def kova_path(preset="native"):
     return BUILD / preset / "kova"
 
 
+def box_reader_path():
+    return BUILD / "win64" / "tools" / "box_reader.exe"
+
+
 class Display:
-    """An Xvfb server on a free display number, for the whole test session."""
+    """An Xvfb server for the whole test session, on a display number that
+    Xvfb itself finds free (-displayfd), so that two test runs on one machine
+    never share or race for a display."""
 
     def __init__(self):
         self.proc = None
         self.name = None
 
     def start(self):
-        for number in range(90, 140):
-            if Path(f"/tmp/.X{number}-lock").exists():
-                continue
-            proc = subprocess.Popen(
-                ["Xvfb", f":{number}", "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            for _ in range(50):
-                if Path(f"/tmp/.X11-unix/X{number}").exists():
-                    self.proc, self.name = proc, f":{number}"
-                    return self
-                if proc.poll() is not None:
-                    break
-                time.sleep(0.1)
-            proc.kill()
-        raise RuntimeError("no free X display for Xvfb")
+        read, write = os.pipe()
+        try:
+            self.proc = subprocess.Popen(
+                ["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(write,))
+            os.close(write)
+            write = None
+            with os.fdopen(read, "r") as answer:
+                read = None
+                number = answer.readline().strip()
+        finally:
+            for fd in (read, write):
+                if fd is not None:
+                    os.close(fd)
+        if not number.isdigit():
+            self.stop()
+            raise RuntimeError("Xvfb did not start")
+        self.name = f":{number}"
+        return self
 
     def stop(self):
         if self.proc:
@@ -59,41 +76,72 @@ class Display:
             self.proc.wait(timeout=10)
 
 
-def unescape_wine_string(literal):
-    """Turns Wine's debug rendering of a string (L"a\\nb") back into text."""
-    out, i = [], 0
-    while i < len(literal):
-        c = literal[i]
-        if c == "\\" and i + 1 < len(literal):
-            n = literal[i + 1]
-            simple = {"n": "\n", "r": "\r", "t": "\t", "\\": "\\", '"': '"', "'": "'", "0": "\0"}
-            if n in simple:
-                out.append(simple[n])
-                i += 2
-                continue
-            if n == "x":
-                digits = re.match(r"[0-9a-fA-F]{1,4}", literal[i + 2:])
-                if digits:
-                    out.append(chr(int(digits.group(0), 16)))
-                    i += 2 + len(digits.group(0))
-                    continue
-        out.append(c)
-        i += 1
-    return "".join(out)
+@dataclass
+class Control:
+    id: int
+    cls: str
+    text: str
+    visible: bool = True
+    enabled: bool = True
+    items: list = None      # list and combo boxes
+    selected: int = None
 
 
 @dataclass
 class Box:
-    text: str          # as far as Wine's trace shows it (long texts are cut)
-    truncated: bool
+    """A dialog as the box reader read it. For a message box, text is the
+    message; for other dialogs it is empty and the controls say it all."""
+    text: str
     caption: str = ""
+    controls: list = field(default_factory=list)
+    default: int = None     # the default button's id
+
+    @property
+    def buttons(self):
+        return [c.text.replace("&", "") for c in self.controls if c.cls.lower() == "button"]
+
+    def control(self, id):
+        return next((c for c in self.controls if c.id == id), None)
+
+
+def is_message_box(controls):
+    """A message box: a static text of id 0xFFFF, and nothing but statics and
+    buttons of the message box ids (a dialog of the stub's own has controls
+    of its own ids)."""
+    if not any(c.id == BOX_TEXT_ID and c.cls.lower() == "static" for c in controls):
+        return False
+    return all(c.cls.lower() == "static" or (c.cls.lower() == "button" and c.id in BOX_BUTTON_IDS)
+               for c in controls)
+
+
+def box_from_event(event):
+    controls = [Control(c["id"], c["class"], c["text"], c["visible"], c["enabled"], c.get("items"),
+                        c.get("selected")) for c in event["controls"]]
+    text = next((c.text for c in controls if c.id == BOX_TEXT_ID), "") if is_message_box(controls) else ""
+    return Box(text, event["caption"], controls, event["default"])
+
+
+def commands_for(reply):
+    """The box reader's commands for an answer: "default" (or None) presses
+    the default button, an int presses the button of that id, another text
+    the button of that text (without the & of its mnemonic), a list is
+    passed as commands."""
+    if reply is None or reply == "default":
+        return ["press default"]
+    if isinstance(reply, int):
+        return [f"press id {reply}"]
+    if isinstance(reply, str):
+        return [f"press text {reply}"]
+    return list(reply)
 
 
 @dataclass
 class Run:
     exit_code: int
-    boxes: list = field(default_factory=list)
+    boxes: list = field(default_factory=list)     # the message boxes, in order
     log: str = ""
+    dialogs: list = field(default_factory=list)   # every dialog, boxes included
+    pressed: list = field(default_factory=list)   # (caption, button text) in order
 
 
 class Wine:
@@ -136,75 +184,84 @@ class Wine:
     def xdotool(self, *args):
         return subprocess.run(["xdotool", *args], env=self.env, capture_output=True, text=True)
 
-    def run(self, exe, args=(), answer="Return", timeout=60, screenshot=None, cwd=None):
-        """Runs exe with args; every message box is read and answered with the
-        key answer (a str, or a callable given the Box that returns the key).
-        Returns the exit code and the boxes in the order they appeared."""
-        env = dict(self.env)
-        env["WINEDEBUG"] = "trace+msgbox"
-        with tempfile.NamedTemporaryFile("w+", suffix=".log", delete=False) as log:
-            log_path = log.name
+    def run(self, exe, args=(), answer="default", timeout=60, screenshot=None, cwd=None, command_line=None,
+            dialog=None, env=None):
+        """Runs exe with args (or the exact command_line) through the box
+        reader. Each message box is answered by answer: a reply (see
+        commands_for) or a callable given the Box that returns one; any other
+        dialog by dialog, a callable returning commands (default: left as it
+        is). screenshot: a PNG of the screen taken when a box shows.
+        env: variables added to Wine's environment. Returns the exit code,
+        the boxes and dialogs in the order they appeared and Wine's output."""
+        reader = box_reader_path()
+        if not reader.exists():
+            raise AssertionError(f"{reader} is missing: build the win64 preset first")
+        if command_line is None:
+            command_line = subprocess.list2cmdline([self.windows_path(exe), *map(str, args)])
+        runs = BUILD / "e2e" / "runs"
+        runs.mkdir(parents=True, exist_ok=True)
+        work = Path(tempfile.mkdtemp(dir=runs))
+        report, answers, log_path = work / "report.jsonl", work / "answers", work / "wine.log"
+        answers.mkdir()
+        run_env = dict(self.env, **(env or {}))
+        cmd = [WINE, str(reader), "--report", self.windows_path(report), "--answers", self.windows_path(answers),
+               "--program", self.windows_path(exe), "--timeout", str(timeout), command_line]
         with open(log_path, "w") as log:
-            proc = subprocess.Popen([WINE, str(exe), *args], env=env, stdout=log, stderr=log,
-                                    cwd=cwd or tempfile.gettempdir())
-        boxes, seen, deadline = [], 0, time.monotonic() + timeout
-        # The highest id of a visible window before the box now awaited:
-        # each box is a window made after everything shown before it.
-        baseline = 0
+            proc = subprocess.Popen(cmd, env=run_env, stdout=log, stderr=log, cwd=cwd or work)
+        result, events, done = Run(None), [], 0
+        deadline = time.monotonic() + timeout + 30
         try:
-            while proc.poll() is None:
+            while True:
+                ended = proc.poll() is not None
+                lines = report.read_text(encoding="utf-8").split("\n") if report.exists() else [""]
+                for line in lines[done:-1]:    # whole lines only
+                    done += 1
+                    event = json.loads(line)
+                    events.append(event)
+                    self._handle(event, result, answers, answer, dialog, screenshot)
+                if ended:
+                    break
+                wine_output = log_path.read_text(errors="replace")
+                if "wine: Unhandled" in wine_output:  # a crash: Wine would now wait for its debugger
+                    raise AssertionError(f"{command_line} crashed:\n{wine_output}")
                 if time.monotonic() > deadline:
-                    proc.kill()
-                    raise TimeoutError(f"{exe} {args} did not end within {timeout} s")
-                # Windows first, then the log: Wine writes a box's trace line
-                # before it shows the box, so a box already in this list has
-                # its line in the log read after it.
-                shown = max([0] + [int(w) for w in self._visible_windows()])
-                text = Path(log_path).read_text(errors="replace")
-                if "wine: Unhandled" in text:  # a crash: Wine would now wait for its debugger
-                    proc.kill()
-                    raise AssertionError(f"{exe} {args} crashed:\n{text}")
-                traces = re.findall(r'trace:msgbox:MSGBOX_OnInit L"(.*?)"(\.\.\.)?$', text, re.M)
-                if len(traces) > seen:
-                    literal, cut = traces[seen]
-                    box = Box(unescape_wine_string(literal), bool(cut))
-                    window = self._wait_window(proc, baseline)
-                    if window:
-                        box.caption = self.xdotool("getwindowname", window).stdout.rstrip("\n")
-                        if screenshot:
-                            subprocess.run(["import", "-window", "root", str(screenshot)], env=self.env,
-                                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-                        key = answer(box) if callable(answer) else answer
-                        self.xdotool("windowfocus", window)
-                        time.sleep(0.2)
-                        self.xdotool("key", key)
-                    boxes.append(box)
-                    seen += 1
-                    if window:
-                        baseline = int(window)
-                else:
-                    baseline = max(baseline, shown)
-                time.sleep(0.1)
+                    raise TimeoutError(f"{command_line}: the box reader did not end")
+                time.sleep(0.02)
         finally:
-            text = Path(log_path).read_text(errors="replace")
-            os.unlink(log_path)
-        return Run(proc.returncode, boxes, text)
+            if proc.poll() is None:
+                proc.kill()   # the program goes with it: it runs in the reader's job
+                proc.wait()
+            result.log = log_path.read_text(errors="replace") + "".join(json.dumps(e) + "\n" for e in events)
+            shutil.rmtree(work, ignore_errors=True)
+        if any(e["event"] == "timeout" for e in events):
+            raise TimeoutError(f"{command_line} did not end within {timeout} s:\n{result.log}")
+        if result.exit_code is None:
+            raise AssertionError(f"the box reader ended with {proc.returncode} before the program:\n{result.log}")
+        return result
 
-    def _visible_windows(self):
-        return self.xdotool("search", "--onlyvisible", "--name", ".").stdout.split()
-
-    def _wait_window(self, proc, baseline, seconds=10):
-        """The box: the newest visible top-level window, made after every
-        window visible before it (X gives each new window of a client a
-        higher id; the search lists them in tree order, so a progress dialog
-        may come after the box)."""
-        deadline = time.monotonic() + seconds
-        while time.monotonic() < deadline and proc.poll() is None:
-            newer = [w for w in self._visible_windows() if int(w) > baseline]
-            if newer:
-                return max(newer, key=int)
-            time.sleep(0.1)
-        return None
+    def _handle(self, event, result, answers, answer, dialog, screenshot):
+        kind = event["event"]
+        if kind == "dialog":
+            box = box_from_event(event)
+            result.dialogs.append(box)
+            if box.controls and is_message_box(box.controls):
+                result.boxes.append(box)
+                if screenshot:
+                    subprocess.run(["import", "-window", "root", str(screenshot)], env=self.env,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                commands = commands_for(answer(box) if callable(answer) else answer)
+            else:
+                commands = (dialog(box) if dialog else None) or ["leave"]
+            ready = answers / f"{event['seq']}.tmp"
+            ready.write_text("".join(c + "\n" for c in commands), encoding="latin-1")
+            os.replace(ready, answers / str(event["seq"]))   # the reader sees the answer whole
+        elif kind == "pressed":
+            caption = result.dialogs[event["seq"] - 1].caption
+            result.pressed.append((caption, event["text"].replace("&", "")))
+        elif kind == "error":
+            raise AssertionError(f"box reader: {event['message']} (dialog {event['seq']})")
+        elif kind == "exit":
+            result.exit_code = event["code"]
 
 
 def copy_stub(tmp_path, name="kovastub.exe", preset="win64"):

@@ -1,16 +1,20 @@
 """The stub opening its own archive under Wine: a good installer gets through
-the archive checks silently; each damaged variant ends in its exact FATAL
-ERROR box and exit code 1. The variants are made with archive_tool, which
-rewrites one field and makes every other checksum right again."""
+the archive checks silently and installs its files; each damaged variant ends
+in its exact FATAL ERROR box, read whole (the error-code line included), and
+exit code 1, with nothing installed. The sandbox and kova inspect judge each
+variant with the same code. The variants are made with archive_tool, which
+rewrites one field and makes every other checksum right again. Every run
+under Wine exits with code 1, so only the files tell a finished installation
+from one that stopped."""
 import re
 import shutil
-import subprocess
 
 import pytest
 
 from archive_tool import Installer
+from installs import HELLO_FILES, WineHost, build_hello, hello_installed
 from kovarun import Sandbox, inspect_code
-from kovatest import BUILD, ROOT, kova_path, stub_path
+from kovatest import BUILD, stub_path
 
 CORRUPT = ("This installation program is corrupt.  This is usually caused by a faulty download, but it "
            "can also be caused by a virus on your computer.  The installation cannot proceed.\r\n\r\n"
@@ -25,28 +29,23 @@ VERSION = ("The installer version (8.2) does not match the version of KOVA (8.2)
 
 @pytest.fixture(scope="module")
 def built(tmp_path_factory):
-    """examples/hello built with the win64 stub, so that it runs under wine64."""
-    out = tmp_path_factory.mktemp("built") / "setup.exe"
-    subprocess.run([str(kova_path()), "build", str(ROOT / "examples/hello/kova.toml"), "-o", str(out),
-                    "--stub", str(stub_path())], check=True)
-    return out
+    return build_hello(tmp_path_factory.mktemp("built") / "setup.exe")
 
 
 def expect_box(run, text):
     assert run.exit_code == 1
-    assert len(run.boxes) == 1, run.log
-    box = run.boxes[0]
-    assert box.caption == "FATAL ERROR"
-    if box.truncated:  # Wine's trace cuts long texts
-        assert text.startswith(box.text) and len(box.text) > 100
-    else:
-        assert box.text == text
+    assert [(b.caption, b.text) for b in run.boxes] == [("FATAL ERROR", text)], run.log
+    assert run.pressed == [("FATAL ERROR", "OK")]
 
 
-def test_good_installer_passes_every_check(wine, built):
-    run = wine.run(built, ["/a"])
-    assert run.exit_code == 1
-    assert run.boxes == []
+def installed(wine, folder):
+    return hello_installed(WineHost(wine, BUILD / "e2e" / "logs").host_path, folder)
+
+
+def test_good_installer_passes_every_check(wine, built, wine_target):
+    run = wine.run(built, ["/a", f"/d:{wine_target}"])
+    assert run.exit_code == 1 and run.boxes == [], run.log
+    assert installed(wine, wine_target) == list(HELLO_FILES)
 
 
 def test_bare_stub_is_the_guard(wine, tmp_path):
@@ -98,11 +97,12 @@ NOT_LOADABLE = {"cut at the section", "cut inside the header", "cut inside the s
 
 
 @pytest.mark.parametrize("name, change, text", VARIANTS, ids=[v[0] for v in VARIANTS])
-def test_damaged_installer_shows_its_error(wine, built, tmp_path, name, change, text):
+def test_damaged_installer_shows_its_error(wine, built, tmp_path, wine_target, name, change, text):
     path = tmp_path / "setup.exe"
     change(Installer(built.read_bytes()), path)
     if name not in NOT_LOADABLE:
-        expect_box(wine.run(path, ["/a"]), text)
+        expect_box(wine.run(path, ["/a", f"/d:{wine_target}"]), text)
+        assert installed(wine, wine_target) == []
     # The sandbox and kova inspect judge with the same code.
     run = Sandbox(tmp_path / "root").run(path, ["/a"])
     assert [(b.caption, b.text) for b in run.boxes] == [("FATAL ERROR", text)], run.output
@@ -110,19 +110,21 @@ def test_damaged_installer_shows_its_error(wine, built, tmp_path, name, change, 
     assert inspect_code(path) == (int(code.group(1)) if code else -1)
 
 
-def test_stub_checksum_uses_the_archive_message(wine, built, tmp_path):
+def test_stub_checksum_uses_the_archive_message(wine, built, tmp_path, wine_target):
     installer = Installer(built.read_bytes())
     path = tmp_path / "setup.exe"
     installer.write(path, header={"stub_checksum": 12345})
     script = installer.script()
     languages = script.get("language_count")
     message13 = script.get("messages")[13 * languages].decode("latin-1")
-    expect_box(wine.run(path, ["/a"]), message13.replace("%d", "40"))
+    expect_box(wine.run(path, ["/a", f"/d:{wine_target}"]), message13.replace("%d", "40"))
+    assert installed(wine, wine_target) == []
 
 
 @pytest.mark.parametrize("version", [820, 819])
-def test_accepted_versions(wine, built, tmp_path, version):
+def test_accepted_versions(wine, built, tmp_path, wine_target, version):
     path = tmp_path / "setup.exe"
     Installer(built.read_bytes()).write(path, header={"version": version})
-    run = wine.run(path, ["/a"])
-    assert run.exit_code == 1 and run.boxes == []
+    run = wine.run(path, ["/a", f"/d:{wine_target}"])
+    assert run.exit_code == 1 and run.boxes == [], run.log
+    assert installed(wine, wine_target) == list(HELLO_FILES)

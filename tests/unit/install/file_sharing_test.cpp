@@ -75,9 +75,7 @@ TEST_F(FileSharingTest, AnotherProcessHoldingTheFileWithoutSharing) {
     EXPECT_GE(waited, 400u);
     EXPECT_STREQ(file.LastError().CStr(), "The file is locked by another application.");
     // Not waiting: 5 at once.
-    start = platform::TickCount();
     EXPECT_EQ(file.Open(path.CStr(), kModeRead | kOpenNoWait), kOpenLocked);
-    EXPECT_LT(platform::TickCount() - start, 300u);
     EXPECT_STREQ(file.LastError().CStr(), "The file is locked by another application.");
 
     // The in-use test says so; the existence test still sees the file; an
