@@ -47,6 +47,13 @@ TEST(Descramble, XorsWithTheKeyPattern) {
   format::Descramble(data.data(), 1027, 0xDEADBEEF);
   format::Descramble(data.data(), 1027, 0xDEADBEEF);
   EXPECT_EQ(data, std::vector<u8>(1027, 0xA5));
+  // Every length through the wide loops and the tails: byte i gets the key's
+  // byte i mod 4.
+  for (size_t length = 1; length <= 100; ++length) {
+    std::vector<u8> bytes(length, 0x5A);
+    format::Descramble(bytes.data(), static_cast<i64>(length), 0x44332211);
+    for (size_t i = 0; i < length; ++i) ASSERT_EQ(bytes[i], 0x5A ^ (0x11 * ((i & 3) + 1))) << length << " " << i;
+  }
 }
 
 // A PE head with the given sections (names), each 0x200 raw bytes.
