@@ -2,7 +2,6 @@
 #include "builder/file_records.h"
 
 #include <cstdio>
-#include <cstring>
 
 #include "builder/flag_names.h"
 #include "builder/script_items.h"
@@ -40,7 +39,7 @@ bool CheckRecordName(std::string_view name, std::string& why) {
     case format::RecordNameCheck::kCharacter:
       for (char raw : text) {
         auto c = static_cast<unsigned char>(raw);
-        if (c < 0x20 || std::strchr("<>\"|?*", c)) {
+        if (format::IsRefusedNameCharacter(c)) {
           char buffer[64];
           std::snprintf(buffer, sizeof buffer, "the character 0x%02X is not allowed in file names", c);
           why = buffer;

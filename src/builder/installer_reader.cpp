@@ -150,10 +150,7 @@ void ReadStream(InstallerContents& c, format::ByteSource& file) {
   core::ByteBuffer stream;
   i32 code = format::AssembleFileStream(&file, layout, &volumes, stream);
   if (code == kVolumeRefused) return;  // volumeProblem says which
-  if (code == 0) {
-    c.streamChecksum = format::Checksum32(stream.Data(), static_cast<i64>(stream.Size()));
-    code = format::CheckFileStream(layout, stream);
-  }
+  if (code == 0) code = format::CheckFileStream(layout, stream, &c.streamChecksum);
   if (code == 0) code = format::DecodeFileStream(layout, stream);
   if ((c.code = code) != 0) {
     i64 inFile = layout.bytesInProgramFile < layout.length ? layout.bytesInProgramFile : layout.length;

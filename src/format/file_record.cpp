@@ -26,7 +26,7 @@ RecordNameCheck CheckRecordName(const char* name) {
   for (const char* p = name; *p; ++p) {
     auto c = static_cast<unsigned char>(*p);
     if (c == ':') return RecordNameCheck::kColon;
-    if (c < 0x20 || std::strchr("<>\"|?*", c)) return RecordNameCheck::kCharacter;
+    if (IsRefusedNameCharacter(c)) return RecordNameCheck::kCharacter;
   }
   // Each component must hold something besides dots and spaces: Windows
   // trims them, leaving nothing, "." or "..".

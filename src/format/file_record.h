@@ -54,6 +54,12 @@ struct FileRecord {
 // characters, < > " | ? *); '/' separates as '\' does.
 bool IsSafeRecordName(const char* name);
 
+// The characters Windows refuses in a file name beside the separators and
+// the colon: control characters and < > " | ? *.
+inline bool IsRefusedNameCharacter(unsigned char c) {
+  return c < 0x20 || c == '<' || c == '>' || c == '"' || c == '|' || c == '?' || c == '*';
+}
+
 // What is wrong with a name, for messages that say it.
 enum class RecordNameCheck : u8 {
   kSafe,

@@ -113,8 +113,10 @@ i32 AssembleFileStream(ByteSource* programFile, const FileStreamLayout& layout, 
   return AssembleFromVolumes(programFile, layout, *volumes, stream);
 }
 
-i32 CheckFileStream(const FileStreamLayout& layout, const core::ByteBuffer& stream) {
-  return Checksum32(stream.Data(), static_cast<i64>(stream.Size())) == layout.checksum ? 0 : kCorruptStreamChecksum;
+i32 CheckFileStream(const FileStreamLayout& layout, const core::ByteBuffer& stream, u32* actual) {
+  u32 sum = Checksum32(stream.Data(), static_cast<i64>(stream.Size()));
+  if (actual) *actual = sum;
+  return sum == layout.checksum ? 0 : kCorruptStreamChecksum;
 }
 
 i32 DecodeFileStream(const FileStreamLayout& layout, core::ByteBuffer& stream) {

@@ -77,8 +77,9 @@ class VolumeFiles {
 i32 AssembleFileStream(ByteSource* programFile, const FileStreamLayout& layout, VolumeFiles* volumes,
                        core::ByteBuffer& stream);
 
-// The stored stream's checksum: 0 or 55.
-i32 CheckFileStream(const FileStreamLayout& layout, const core::ByteBuffer& stream);
+// The stored stream's checksum: 0 or 55. actual, when given, receives the
+// checksum computed.
+i32 CheckFileStream(const FileStreamLayout& layout, const core::ByteBuffer& stream, u32* actual = nullptr);
 
 // Replaces a compressed stream by its decompressed bytes (nothing to do for a
 // stored or empty one): 0 or 60.

@@ -145,17 +145,14 @@ bool DeleteSubKey(const char* name, u32 options) {
   // An empty name would make every step below act on the current key
   // itself: its whole tree emptied and then the key deleted.
   if (!State().current || !name || !*name) return false;
-  if (options & kRegOnlyIfEmpty) {
-    bool empty = true;
-    if (OpenSubKey(name, 0)) {
-      empty = IsKeyEmpty();
-      CloseKey();
-    }
-    if (!empty) return false;
-  }
   // Opening creates a missing key, as every open of this layer does; it is
   // then deleted with the rest.
-  if (OpenSubKey(name, 0)) CloseKey();
+  bool empty = true;
+  if (OpenSubKey(name, 0)) {
+    if (options & kRegOnlyIfEmpty) empty = IsKeyEmpty();
+    CloseKey();
+  }
+  if (!empty) return false;
   return platform::DeleteRegistryTree(State().current, name) == kErrorSuccess;
 }
 
