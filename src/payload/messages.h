@@ -53,7 +53,15 @@ enum Message : i32 {
   kMsgViewLogCaption = 41,
   kMsgErrorsLogged = 42,
   kMsgErrorsCaption = 43,       // also closes the error text in the log
+  kMsgLicenseCaption = 44,
+  kMsgLicenseAccept = 45,
+  kMsgLicenseRefuse = 46,
+  kMsgLicensePrompt = 47,
+  kMsgOkButton = 48,            // OK of the language, read-me and directory dialogs
   kMsgCancelButton = 49,
+  kMsgReadmeCaption = 50,
+  kMsgReadmePrompt = 51,
+  kMsgBrowseButton = 52,
   kMsgProgressCaption = 54,
   kMsgSystemRefused = 61,       // %s: the operating system's name
   kMsgPhaseChecking = 62,

@@ -3,6 +3,7 @@
 // by whichever exists (the progress dialog first).
 #pragma once
 
+#include "core/string.h"
 #include "platform/window.h"
 
 namespace kova::payload {
@@ -15,8 +16,9 @@ void SetInstance(void* instance);
 struct SetupWindowStyle {
   u32 titleColor = 0;         // TitleColor
   u32 topColor = 0xFFFFFF;    // TopColor
-  u32 bottomColor = 0xFFFFFF; // BottomColor: the gradient's end
+  u32 bottomColor = 0;        // BottomColor: the gradient's end
   bool monoColor = true;      // MonoColor: the window is filled with one colour
+  core::String displayTitle;  // DisplayTitle: message 0 once the language is chosen
 };
 SetupWindowStyle& WindowStyle();
 

@@ -1,0 +1,16 @@
+// The setup window: on Windows the full-screen popup behind the dialogs that
+// paints the background and the product's title; on a terminal the title is
+// printed as a heading. The appearance values live in payload::WindowStyle.
+#pragma once
+
+namespace kova::ui {
+
+// Creates the window and stores its handle (payload::SetSetupWindow). On a
+// terminal there is no window and nothing happens.
+void CreateSetupWindow();
+
+// Sets DisplayTitle and repaints the window with it (Windows), or prints it
+// (terminal).
+void ShowTitle(const char* title);
+
+}  // namespace kova::ui
