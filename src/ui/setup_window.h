@@ -1,7 +1,10 @@
 // The setup window: on Windows the full-screen popup behind the dialogs that
 // paints the background and the product's title; on a terminal the title is
-// printed as a heading. The appearance values live in payload::WindowStyle.
+// printed as a heading. The appearance values live in payload::WindowStyle,
+// the background picture here.
 #pragma once
+
+#include "ui/dib_bitmap.h"
 
 namespace kova::ui {
 
@@ -12,5 +15,9 @@ void CreateSetupWindow();
 // Sets DisplayTitle and repaints the window with it (Windows), or prints it
 // (terminal).
 void ShowTitle(const char* title);
+
+// The background bitmap of the setup window; empty when the window is
+// painted with its colours.
+DibBitmap& BackgroundBitmap();
 
 }  // namespace kova::ui
