@@ -17,6 +17,7 @@
 #include "platform/process.h"
 #include "platform/window.h"
 #include "setup/installer_run.h"
+#include "ui/setup_window.h"
 
 namespace kova::setup {
 namespace {
@@ -68,7 +69,12 @@ void ApplyScript(format::InstallScript& script, bool productNameGiven) {
     style.bottomColor = script.bottomColor;
     if (script.topColor != script.bottomColor) style.monoColor = false;
   }
-  if (!script.backgroundBitmap.IsEmpty()) style.titleColor = script.titleColor;
+  if (!script.backgroundBitmap.IsEmpty()) {
+    style.titleColor = script.titleColor;
+    // A bitmap that does not parse stays empty: the colours are painted.
+    ui::BackgroundBitmap().LoadFromMemory(script.backgroundBitmap.Data(),
+                                          static_cast<i32>(script.backgroundBitmap.Size()));
+  }
 
   payload::SetMessageTable(static_cast<core::Array<core::String>&&>(script.languageNames),
                   static_cast<core::Array<core::Array<core::String>>&&>(script.messages));
@@ -112,8 +118,9 @@ void RunStub(void* instance, const char* commandLineText) {
   run.script.productFlags = format::ReadProductFlags(reader);
   payload::SetProductFlags(run.script.productFlags);
   if (run.script.productFlags & format::kFlagAutomatic) payload::SetAutomaticMode(true);
-  // The setup window comes with the user interface; it is created here,
-  // before the script's checksum is compared, unless kFlagNoSetupWindow.
+  // The setup window covers the screen from here on, before the script's
+  // checksum is compared; an installer may do without it.
+  if (!(run.script.productFlags & format::kFlagNoSetupWindow)) ui::CreateSetupWindow();
   if (i32 code = format::VerifyScript(run.archive)) payload::CorruptArchive(code);
 
   if (i32 code = format::ReadScriptItems(reader, run.script)) payload::CorruptArchive(code);

@@ -5,6 +5,7 @@
 #include "platform/win32/windows.h"
 #include "ui/progress.h"
 #include "ui/progress_view.h"
+#include "ui/win32/center_window.h"
 
 namespace kova::ui {
 namespace {
@@ -28,15 +29,6 @@ void RegisterProgressClass() {
   auto init = reinterpret_cast<InitFunction>(
       reinterpret_cast<void*>(platform::win32::SystemProcedure("comctl32.dll", "InitCommonControls")));
   if (init) init();
-}
-
-void CenterWindow(HWND window) {
-  RECT rect;
-  GetWindowRect(window, &rect);
-  int width = rect.right - rect.left;
-  int height = rect.bottom - rect.top;
-  SetWindowPos(window, nullptr, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-               (GetSystemMetrics(SM_CYSCREEN) - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
 }
 
 INT_PTR CALLBACK ProgressProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
