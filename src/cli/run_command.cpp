@@ -4,6 +4,7 @@
 // is the stub's own; only the platform layer differs.
 #include "cli/run_command.h"
 
+#include <strings.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -18,13 +19,14 @@
 #include "platform/posix/host.h"
 #include "platform/posix/sandbox.h"
 #include "platform/posix/sandbox_paths.h"
+#include "platform/version.h"
 #include "setup/entry.h"
 
 namespace kova::cli {
 namespace {
 
 constexpr const char* kRunUsage =
-    "Usage: kova run [--root DIR] SETUP.exe [/a] [/d:\"dir\"] [/n:\"name\"] [/u:\"name\"]\n"
+    "Usage: kova run [--root DIR] [--os NAME] SETUP.exe [/a] [/d:\"dir\"] [/n:\"name\"] [/u:\"name\"]\n"
     "\n"
     "Runs an installer in a sandbox: drives C:, D:, ... are folders drive_c/, drive_d/, ... under\n"
     "the root, Z: is the host's /, the registry is the root's registry.db. Questions are asked on\n"
@@ -33,6 +35,8 @@ constexpr const char* kRunUsage =
     "\n"
     "Options:\n"
     "  --root DIR   the sandbox root (default: ./kova-root)\n"
+    "  --os NAME    the Windows version the installer sees: 3.1, 95, 98, me, nt3.51, nt4,\n"
+    "               2000, xp (the default), vista, 7, 10\n"
     "  -h, --help   show this text\n"
     "\n"
     "Exit status: 0 when the installer ended normally, 1 when it ended with a fatal error,\n"
@@ -59,6 +63,34 @@ void AppendArgument(std::string& line, const std::string& argument) {
   line += argument.substr(0, quoteFrom) + '"' + argument.substr(quoteFrom) + '"';
 }
 
+// The Windows versions an installer can be shown, as GetVersionExA reports
+// them.
+struct SystemVersion {
+  const char* name;
+  u32 major, minor, build, platformId;
+  const char* servicePack;
+};
+
+constexpr SystemVersion kSystems[] = {
+    {"3.1", 3, 10, 0, platform::kPlatformWin32s, ""},
+    {"95", 4, 0, 950, platform::kPlatformWindows, ""},
+    {"98", 4, 10, 2222, platform::kPlatformWindows, " A "},
+    {"me", 4, 90, 3000, platform::kPlatformWindows, " "},
+    {"nt3.51", 3, 51, 1057, platform::kPlatformNt, "Service Pack 5"},
+    {"nt4", 4, 0, 1381, platform::kPlatformNt, "Service Pack 6"},
+    {"2000", 5, 0, 2195, platform::kPlatformNt, "Service Pack 4"},
+    {"xp", 5, 1, 2600, platform::kPlatformNt, "Service Pack 3"},
+    {"vista", 6, 0, 6002, platform::kPlatformNt, "Service Pack 2"},
+    {"7", 6, 1, 7601, platform::kPlatformNt, "Service Pack 1"},
+    {"10", 10, 0, 19045, platform::kPlatformNt, ""},
+};
+
+const SystemVersion* FindSystem(const std::string& name) {
+  for (const SystemVersion& system : kSystems)
+    if (strcasecmp(system.name, name.c_str()) == 0) return &system;
+  return nullptr;
+}
+
 void ExitWithOutcome(int) {
   std::fflush(nullptr);
   std::_Exit(payload::EndedByFatalError() ? 1 : 0);
@@ -68,14 +100,18 @@ void ExitWithOutcome(int) {
 
 int RunInstaller(int argc, char** argv) {
   std::string root = "kova-root";
+  std::string system = "xp";
   CommandLine line("kova run", kRunUsage);
   line.Value("--root", root, "a folder");
+  line.Value("--os", system, "a Windows version");
   // The installer's path and everything after it are the installer's, even
   // what looks like an option of run's own (/a, -d:"x", -h).
   line.App().prefix_command();
   if (std::optional<int> status = line.Parse(argc, argv)) return *status;
   const std::vector<std::string>& rest = line.Surplus();
   if (rest.empty()) return line.UsageOnly();
+  const SystemVersion* version = FindSystem(system);
+  if (!version) return line.UsageError("unknown Windows version '" + system + "'", true);
   const std::string& installer = rest[0];
   char* hostPath = realpath(installer.c_str(), nullptr);
   if (!hostPath || access(hostPath, R_OK) != 0) {
@@ -93,6 +129,8 @@ int RunInstaller(int argc, char** argv) {
   std::string commandLine = std::string("\"") + modulePath.CStr() + "\"" + arguments;
   platform::posix::SetModuleFileName(modulePath.CStr());
   platform::posix::SetFullCommandLine(commandLine.c_str());
+  platform::posix::SetOsVersion(version->major, version->minor, version->build, version->platformId,
+                                version->servicePack);
   platform::posix::SetExitHandler(ExitWithOutcome);
   setup::RunStub(nullptr, arguments.empty() ? "" : arguments.c_str() + 1);
 }

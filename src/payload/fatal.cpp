@@ -7,6 +7,7 @@
 #include "core/format.h"
 #include "core/string.h"
 #include "payload/command_line.h"
+#include "payload/message_box.h"
 #include "payload/message_format.h"
 #include "payload/messages.h"
 #include "payload/system_paths.h"
@@ -99,7 +100,7 @@ void ShowError(const char* format, ...) {
   if (core::IsBlankText(text.CStr())) return;
   core::String caption = GetMessage(kMsgErrorCaption);
   if (caption.IsEmpty()) caption = "Error";
-  platform::ShowMessageBox(DialogOwner(), text.CStr(), caption.CStr(), platform::kBoxIconHand);
+  ShowBox(DialogOwner(), text.CStr(), caption.CStr(), platform::kBoxIconHand);
 }
 
 void ExitInstaller() {

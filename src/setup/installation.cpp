@@ -18,22 +18,13 @@
 #include "payload/messages.h"
 #include "payload/product_flags.h"
 #include "setup/installer_run.h"
+#include "setup/pre_install.h"
 #include "ui/progress.h"
 
 namespace kova::setup {
 namespace {
 
-// The installation directory as far as a silent installation needs it: the
-// one of the command line or the default, made with its parents. (The
-// interactive checks and questions come with the setup dialogs.)
-void ChooseInstallDirectory() {
-  payload::InstallFolders& folders = payload::Folders();
-  if (folders.installDir.IsEmpty()) folders.installDir = folders.defaultDir;
-  if (!install::CreateDirectoryPath(folders.installDir.CStr()))
-    install::ErrorText().AppendFormat("%s %s\r\n", payload::GetMessage(payload::kMsgCannotCreateFolder).CStr(), folders.installDir.CStr());
-}
-
-void RunFileLoop(InstallerRun& run) {
+void RunFileLoop(InstallerRun& run, const PreInstallChoices& choices) {
   payload::InstallFolders& folders = payload::Folders();
   install::FileSource source(run.file);
   install::InstallFilesInput input;
@@ -44,7 +35,8 @@ void RunFileLoop(InstallerRun& run) {
   input.sharedDir = folders.sharedDir;
   input.uninstallSubdir = folders.uninstallSubdir;
   input.options = payload::ProductFlags();
-  input.reinstall = run.reinstall;
+  input.reinstall = choices.reinstall;
+  input.previousSharedFiles = choices.earlierSharedFiles;
   install::InstallFilesOutput output;
   install::InstallFiles(input, output);
 }
@@ -55,22 +47,23 @@ void RunInstallation(InstallerRun& run) {
   const format::InstallScript& script = run.script;
   payload::InstallFolders& folders = payload::Folders();
 
-  // The language: with one language or in automatic mode the first is
-  // taken (the language dialog comes with the dialogs), then the title is
-  // repainted in the setup window (with the setup window).
-  payload::SetLanguageIndex(0);
-
-  // The checks and choices before copying: operating system, master product,
-  // earlier installation, welcome, licence and read-me pages come with the
-  // interactive flow; a silent installation takes the directory as given.
-  ChooseInstallDirectory();
+  // The language, the title, the checks and the questions, up to the
+  // installation directory; a refusal ends the program here.
+  PreInstallInput preInstall;
+  preInstall.script = &script;
+  preInstall.scriptBytes = run.archive.script.Data();
+  preInstall.scriptLength = static_cast<i32>(run.archive.script.Size());
+  preInstall.fileSizes = &run.archive.header.fileSizes;
+  PreInstallChoices choices;
+  if (!RunPreInstall(preInstall, choices)) payload::ExitInstaller();
+  run.reinstall = choices.reinstall;
 
   // The pre-installation batch, then the files under the progress dialog.
   install::RunBatch(folders.installDir.CStr(), script.preInstallBatch.CStr(),
                    (payload::ProductFlags() & format::kFlagHidePreBatch) != 0);
 
   ui::OpenProgress();
-  RunFileLoop(run);
+  RunFileLoop(run, choices);
 
   // Shortcuts, associations and registry entries (with the system
   // integration), then the PATH line.

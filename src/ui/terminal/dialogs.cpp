@@ -4,6 +4,8 @@
 // error; answers come from standard input, a terminal or a file read line by
 // line. An empty line takes the default (the dialog's default button); the
 // end of input refuses, so no question waits for ever.
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -15,7 +17,8 @@ namespace kova::ui {
 namespace {
 
 // The next line of standard input without its line end; false at the end of
-// input.
+// input. When the answers come from a file they are echoed, so the
+// transcript reads as a dialogue.
 bool ReadAnswer(core::String& answer) {
   answer.Clear();
   char chunk[256];
@@ -29,7 +32,7 @@ bool ReadAnswer(core::String& answer) {
     answer += chunk;
     if (lineEnd) break;
   }
-  if (!any) std::fputc('\n', stderr);
+  if (!any || !isatty(STDIN_FILENO)) std::fprintf(stderr, "%s\n", answer.CStr());
   return any;
 }
 
