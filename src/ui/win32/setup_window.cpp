@@ -150,7 +150,11 @@ void CreateSetupWindow() {
     if (!RegisterClassA(&windowClass)) payload::InternalError(kModule, kRegisterLine);
     registered = true;
   }
-  HWND window = CreateWindowExA(0, kClassName, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
+  // Made at the screen's size rather than 0 x 0, which maximising turns
+  // into the same rectangle on Windows: Wine never shows a window that was
+  // made empty, however it is sized later.
+  HWND window = CreateWindowExA(0, kClassName, "", WS_POPUP, 0, 0, GetSystemMetrics(SM_CXSCREEN),
+                                GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, instance, nullptr);
   if (!window) payload::InternalError(kModule, kCreateLine);
   payload::SetSetupWindow(window);
   ShowWindow(window, SW_HIDE);

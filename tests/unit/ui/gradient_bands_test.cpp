@@ -76,7 +76,7 @@ std::vector<Band> Paint(u32 top, u32 bottom, i32 y0, i32 y1) {
   return bands;
 }
 
-TEST(GradientBands, BandsRunFromOneStepBelowTheTopToTheBottomColour) {
+TEST(GradientBands, BandsRunFromTheTopColourToTheBottomColour) {
   // 600 rows of a client rectangle 0 .. 600: 2-pixel bands, 300 steps.
   std::vector<Band> bands = Paint(0x00FF8000, 0x000080FF, 0, 600);
   ASSERT_EQ(bands.size(), 300u);
