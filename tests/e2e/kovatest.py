@@ -95,6 +95,7 @@ class Box:
     caption: str = ""
     controls: list = field(default_factory=list)
     default: int = None     # the default button's id
+    rect: tuple = None      # the window's screen rectangle: left, top, right, bottom
 
     @property
     def buttons(self):
@@ -118,7 +119,7 @@ def box_from_event(event):
     controls = [Control(c["id"], c["class"], c["text"], c["visible"], c["enabled"], c.get("items"),
                         c.get("selected")) for c in event["controls"]]
     text = next((c.text for c in controls if c.id == BOX_TEXT_ID), "") if is_message_box(controls) else ""
-    return Box(text, event["caption"], controls, event["default"])
+    return Box(text, event["caption"], controls, event["default"], tuple(event.get("rect") or ()) or None)
 
 
 def commands_for(reply):

@@ -16,7 +16,7 @@
  *
  *   {"event":"started","pid":N}
  *   {"event":"dialog","seq":N,"pid":N,"caption":"...","default":ID|null,
- *    "controls":[{"id":ID,"class":"Static","text":"...","visible":true,
+ *    "rect":[LEFT,TOP,RIGHT,BOTTOM],"controls":[{"id":ID,"class":"Static","text":"...","visible":true,
  *                 "enabled":true,"items":[...],"selected":N}, ...]}
  *   {"event":"pressed","seq":N,"id":ID,"text":"..."}
  *   {"event":"error","seq":N,"message":"..."}
@@ -31,8 +31,17 @@
  *                     (the default: the button Enter would press)
  *   set ID TEXT       the text of a control (an edit field)
  *   select ID INDEX   the selection of a list or combo box, with its notification
+ *   dblclick ID INDEX the same, then the list box's double-click notification
+ *   type ID TEXT      the characters typed into a control one by one (WM_CHAR), so
+ *                     that the control's own limits apply
+ *   key VK            a key pressed and released (virtual-key code, decimal) in the
+ *                     control that has the focus, through the dialog's message loop:
+ *                     27 Esc, 13 Enter
  *   close             WM_CLOSE, as the title bar's close button
  *   leave             nothing: the dialog stays as it is
+ *   again             after the other commands: the dialog is read and reported
+ *                     once more (a new seq) as soon as its reading settles, so a
+ *                     test sees what its answer changed and can answer again
  *
  * Without --answers every dialog with a default button gets it pressed and
  * any other is left alone. A button is pressed by posting the dialog the
@@ -218,6 +227,9 @@ static void ReadDialog(Text* t, HWND dialog) {
   Append(t, "\"caption\":", 10);
   AppendJsonString(t, caption);
   free(caption);
+  RECT rect;
+  if (!GetWindowRect(dialog, &rect)) memset(&rect, 0, sizeof rect);
+  AppendFormat(t, ",\"rect\":[%ld,%ld,%ld,%ld]", rect.left, rect.top, rect.right, rect.bottom);
   int defaultId = DefaultButton(dialog);
   if (defaultId >= 0)
     AppendFormat(t, ",\"default\":%d", defaultId);
@@ -347,7 +359,7 @@ static void Press(int seq, HWND dialog, const char* how, const char* what) {
   free(line.data);
 }
 
-static void Select(int seq, HWND dialog, int id, int index) {
+static void Select(int seq, HWND dialog, int id, int index, int doubleClick) {
   HWND control = GetDlgItem(dialog, id);
   int combo = control && ClassIs(control, "ComboBox");
   if (!control || (!combo && !ClassIs(control, "ListBox"))) {
@@ -361,37 +373,71 @@ static void Select(int seq, HWND dialog, int id, int index) {
   /* A selection made with the mouse or keys notifies the owner; one made by
    * message does not, so the notification is sent as the control would. */
   PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, combo ? CBN_SELCHANGE : LBN_SELCHANGE), (LPARAM)control);
+  if (doubleClick && !combo) PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, LBN_DBLCLK), (LPARAM)control);
 }
 
-/* Carries out one command line of an answer. */
-static void Command(int seq, HWND dialog, char* line) {
+/* Typing: one WM_CHAR a character, posted in order, as the keyboard would. */
+static void Type(int seq, HWND dialog, int id, const char* text) {
+  HWND control = GetDlgItem(dialog, id);
+  if (!control) {
+    EmitError(seq, "type: no control of that id");
+    return;
+  }
+  for (const unsigned char* c = (const unsigned char*)text; *c; ++c) PostMessageA(control, WM_CHAR, *c, 1);
+}
+
+/* A key goes to the window with the focus, as the keyboard's would, so the
+ * program's dialog loop (IsDialogMessage) sees it: Esc becomes IDCANCEL,
+ * Enter the default button. */
+static void Key(HWND dialog, int vk) {
+  GUITHREADINFO thread;
+  memset(&thread, 0, sizeof thread);
+  thread.cbSize = sizeof thread;
+  HWND focus = GetGUIThreadInfo(GetWindowThreadProcessId(dialog, NULL), &thread) && thread.hwndFocus
+                   ? thread.hwndFocus : dialog;
+  UINT scan = MapVirtualKeyA((UINT)vk, 0);
+  PostMessageA(focus, WM_KEYDOWN, (WPARAM)vk, (LPARAM)(1 | (scan << 16)));
+  PostMessageA(focus, WM_KEYUP, (WPARAM)vk, (LPARAM)(1 | (scan << 16) | (3u << 30)));
+}
+
+/* Carries out one command line of an answer; 1 for "again". */
+static int Command(int seq, HWND dialog, char* line) {
   char* rest = strchr(line, ' ');
   if (rest) *rest++ = 0;
-  if (strcmp(line, "leave") == 0) return;
+  if (strcmp(line, "leave") == 0) return 0;
+  if (strcmp(line, "again") == 0) return 1;
+  if (strcmp(line, "key") == 0 && rest) {
+    Key(dialog, atoi(rest));
+    return 0;
+  }
   if (strcmp(line, "close") == 0) {
     PostMessageA(dialog, WM_CLOSE, 0, 0);
-    return;
+    return 0;
   }
   if (strcmp(line, "press") == 0 && rest) {
     char* what = strchr(rest, ' ');
     if (what) *what++ = 0;
     Press(seq, dialog, rest, what ? what : "");
-    return;
+    return 0;
   }
-  if ((strcmp(line, "set") == 0 || strcmp(line, "select") == 0) && rest) {
+  if ((strcmp(line, "set") == 0 || strcmp(line, "select") == 0 || strcmp(line, "dblclick") == 0 ||
+       strcmp(line, "type") == 0) && rest) {
     char* value = strchr(rest, ' ');
     if (value) *value++ = 0;
     int id = atoi(rest);
-    if (line[1] == 'e' && line[2] == 't') {
+    if (strcmp(line, "set") == 0) {
       HWND control = GetDlgItem(dialog, id);
       if (!control || Ask(control, WM_SETTEXT, 0, (LPARAM)(value ? value : "")) < 0)
         EmitError(seq, "set: no control of that id");
+    } else if (strcmp(line, "type") == 0) {
+      Type(seq, dialog, id, value ? value : "");
     } else {
-      Select(seq, dialog, id, value ? atoi(value) : -1);
+      Select(seq, dialog, id, value ? atoi(value) : -1, line[0] == 'd');
     }
-    return;
+    return 0;
   }
   EmitError(seq, "unknown command");
+  return 0;
 }
 
 /* Reads the whole file DIR\SEQ once it exists; NULL when the program ended
@@ -415,21 +461,24 @@ static char* WaitForAnswer(const char* dir, int seq, HANDLE process, DWORD deadl
   }
 }
 
-static void Answer(int seq, HWND dialog, const char* answers, HANDLE process, DWORD deadline) {
+/* Answers one reported dialog; 1 when it is to be reported again. */
+static int Answer(int seq, HWND dialog, const char* answers, HANDLE process, DWORD deadline) {
   if (!answers) {
     if (DefaultButton(dialog) >= 0) Press(seq, dialog, "default", "");
-    return;
+    return 0;
   }
   char* text = WaitForAnswer(answers, seq, process, deadline);
-  if (!text) return;
+  if (!text) return 0;
+  int again = 0;
   for (char* line = text; *line;) {
     char* end = line + strcspn(line, "\r\n");
     char next = *end;
     *end = 0;
-    if (*line) Command(seq, dialog, line);
+    if (*line) again |= Command(seq, dialog, line);
     line = next ? end + 1 : end;
   }
   free(text);
+  return again;
 }
 
 /* ---- main ---------------------------------------------------------------- */
@@ -525,7 +574,14 @@ int main(int argc, char** argv) {
       Append(&line, d->last.data, d->last.length);
       Append(&line, "}", 1);
       Emit(&line);
-      Answer(seq, d->window, answers, info.hProcess, deadline);
+      if (Answer(seq, d->window, answers, info.hProcess, deadline)) {
+        /* Read again from scratch: what the answer posted is handled first. */
+        free(d->last.data);
+        memset(&d->last, 0, sizeof d->last);
+        d->reported = 0;
+        d->readings = 0;
+        Sleep(100);
+      }
       break;  /* the answer may have changed every window: look again */
     }
   }
