@@ -23,7 +23,9 @@
  *   {"event":"exit","code":N}          or  {"event":"timeout"}
  *
  * A dialog is reported once each time it becomes visible, when two readings
- * in a row agree (its owner may still be filling it in when it appears).
+ * in a row agree (its owner may still be filling it in when it appears), and
+ * again when it is enabled after a modal window of its own (a message box,
+ * the folder browser) disabled it.
  * With --answers, the reader then waits for the file DIR\SEQ (written whole
  * by the test, e.g. by a rename) holding one command a line:
  *
@@ -263,6 +265,7 @@ static void ReadDialog(Text* t, HWND dialog) {
 typedef struct {
   HWND window;
   int reported;   /* reported in this visible spell */
+  int disabled;   /* seen disabled since it was reported (a modal child was up) */
   int readings;   /* readings so far while not yet reported */
   Text last;      /* the last reading while not yet reported */
 } Dialog;
@@ -561,7 +564,16 @@ int main(int argc, char** argv) {
      * answered before the window it covers. */
     for (int k = 0; k < found.count; ++k) {
       Dialog* d = Track(found.found[k]);
-      if (!d || d->reported) continue;
+      if (!d) continue;
+      /* A dialog that a modal child (a box, the folder browser) disabled is
+       * reported anew once it is enabled again: the child may have changed it. */
+      if (d->reported && !IsWindowEnabled(d->window)) d->disabled = 1;
+      if (d->reported && d->disabled && IsWindowEnabled(d->window)) {
+        d->reported = d->disabled = d->readings = 0;
+        free(d->last.data);
+        memset(&d->last, 0, sizeof d->last);
+      }
+      if (d->reported) continue;
       Text reading = {0};
       ReadDialog(&reading, d->window);
       int settled = d->last.data && strcmp(d->last.data, reading.data) == 0;
