@@ -4,7 +4,7 @@ named by its bare name from the program's own folder first unless it is a
 KnownDLL, and not only the program's own loads are made that way: system
 libraries and the dialog code load their helpers by bare name too.
 
-Fourteen DLLs of names that are often planted (none of them a KnownDLL),
+Fifteen DLLs of names that are often planted (none of them a KnownDLL),
 built here with MinGW, each writing a marker file beside itself when it is
 loaded, are put beside an installer of examples/hello, which is installed in
 automatic mode with the installer's folder as the current directory. Wine is
@@ -21,14 +21,14 @@ import pefile
 import pytest
 
 from installs import HELLO_FILES, WineHost, build_hello, hello_installed
-from kovatest import BUILD
+from kovatest import BUILD, kova_path, stub_path
 
 # Not version.dll, though it is planted often: Wine's own user32 imports it,
 # and Wine resolves that import through the program's folder while it loads
 # the program's imports, before any code of the program runs. On Windows
 # user32 is a KnownDLL, whose imports come from the system directory.
 PLANTED = ["uxtheme", "msimg32", "dwmapi", "cryptbase", "profapi", "userenv", "winmm", "riched20", "textshaping",
-           "comctl32", "propsys", "secur32", "wtsapi32", "oleacc"]
+           "comctl32", "propsys", "secur32", "wtsapi32", "oleacc", "shell32"]
 # Native first for the planted names, as Windows treats every library that
 # is not a KnownDLL.
 OVERRIDES = {"WINEDLLOVERRIDES": "mscoree,mshtml=;" + ",".join(PLANTED) + "=n,b"}
@@ -74,7 +74,7 @@ def compile_windows(source, output, *flags):
 
 @pytest.fixture(scope="module")
 def planted_dlls(tmp_path_factory):
-    """The fourteen planted DLLs, built once."""
+    """The planted DLLs, built once."""
     folder = tmp_path_factory.mktemp("planted-dlls")
     for name in PLANTED:
         compile_windows(PLANTED_SOURCE, folder / f"{name}.dll", "-shared")
@@ -97,6 +97,25 @@ def test_planted_libraries_are_not_loaded(wine, download_folder, wine_target):
     run = wine.run(setup, ["/a", f"/d:{wine_target}"], cwd=download_folder, env=OVERRIDES)
     assert run.exit_code == 1 and run.boxes == [], run.log
     assert hello_installed(WineHost(wine, BUILD / "e2e" / "logs").host_path, wine_target) == list(HELLO_FILES)
+    assert markers(download_folder) == []
+
+
+def test_setup_window_and_folder_browser_load_nothing_planted(wine, download_folder, wine_target):
+    """An interactive run: the setup window's gradient (msimg32's
+    GradientFill) and the directory dialog's folder browser (shell32) are
+    loaded by full path while the planted copies lie beside the installer."""
+    (download_folder / "sources").mkdir()
+    (download_folder / "sources" / "a.txt").write_text("a")
+    (download_folder / "sources" / "kova.toml").write_text(
+        '[product]\nname = "Planted"\nflags = ["choose-directory"]\n'
+        '[window]\ntop-color = "#2040C0"\nbottom-color = "#000000"\n[[file]]\nsource = "a.txt"\n')
+    setup = download_folder / "setup.exe"
+    subprocess.run([str(kova_path()), "build", str(download_folder / "sources" / "kova.toml"), "-o", str(setup),
+                    "--stub", str(stub_path()), "-q"], check=True)
+    steps = iter([["press id 1013"], ["press id 2"], ["press id 1003"]])
+    run = wine.run(setup, [f"/d:{wine_target}"], cwd=download_folder, env=OVERRIDES, answer="Yes",
+                   dialog=lambda box: next(steps))
+    assert [d.caption for d in run.dialogs][-3:-1] == ["Installation Folder", "Browse for Folder"], run.log
     assert markers(download_folder) == []
 
 

@@ -35,7 +35,10 @@ const char kSearchNames[] =
     "dwmapi.dll\0"
     "propsys.dll\0"
     "userenv.dll\0"
-    "cryptbase.dll\0";
+    "cryptbase.dll\0"
+    // shell32 (the folder browser) imports comctl32, and Wine binds a
+    // system DLL's imports through the program's folder first.
+    "comctl32.dll\0";
 
 const char* NextName(const char* name) {
   while (*name) ++name;

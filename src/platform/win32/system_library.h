@@ -29,8 +29,8 @@ namespace kova::platform::win32 {
 // takes from the system directory (KnownDLLs on NT; on 9x modules already
 // loaded are matched by name), and loads every other library of its own by
 // full path. Then a few libraries that system code is known to load by bare
-// name (uxtheme, dwmapi, propsys, userenv, cryptbase) are loaded here by
-// full path where they exist, so that a later load by that name takes the
+// name (uxtheme, dwmapi, propsys, userenv, cryptbase; comctl32, which
+// shell32 imports) are loaded here by full path where they exist, so that a later load by that name takes the
 // loaded module; this also covers Wine, whose loader resolves comctl32's
 // delay-loaded uxtheme without regard to the default directories. Any other
 // library a system DLL loads by bare name on its own account can still be
