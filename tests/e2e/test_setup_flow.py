@@ -177,3 +177,12 @@ def test_os_option_is_checked(tmp_path, setup):
                          capture_output=True, text=True, timeout=60)
     assert run.returncode == 2
     assert "unknown Windows version 'amiga'" in run.stderr
+
+
+def test_blank_product_name_is_refused_before_anything_is_made(setup, tmp_path):
+    """A blank name would register the product as the Uninstall key itself."""
+    sandbox = Sandbox(tmp_path / "root")
+    run = sandbox.run(setup, ['/n:" "', "/a"])
+    assert run.exit_code == 1, run.output
+    assert "Product name required" in run.output
+    assert not sandbox.host_path("C:\\Program Files\\Flow").exists()
