@@ -27,7 +27,9 @@ from kovatest import Box, kova_path
 PROMPT = re.compile(r"\[([^\]\n]*)\]: $")
 # A whole box in the output: caption line, text, then the one-button mark or
 # the button line with the answer echoed (standard input is not a terminal).
-BOX = re.compile(r"^\[([^\]\n]*)\]\n(.*?)\n(?:\[OK\]$|(?:\(\w\) [^\n]*?)\[(\w+)\]: ?(\w*)$)", re.M | re.S)
+# The setup dialogs on the terminal take the same shape, with labels and
+# answers that may hold blanks (a folder).
+BOX = re.compile(r"^\[([^\]\n]*)\]\n(.*?)\n(?:\[OK\]$|(?:\(\w\) [^\n]*?)\[([^\]\n]*)\]: ?([^\n]*)$)", re.M | re.S)
 
 
 @dataclass

@@ -139,12 +139,13 @@ def test_sandbox_cancel_at_the_prompt_installs_nothing(built, sources, messages,
 
 
 def test_sandbox_without_answers_gives_up_at_the_prompt(built, sources, messages, tmp_path):
-    """Nobody left to answer (end of input): the prompt is cancelled and the
-    cancel question takes its default, rather than asking for ever."""
+    """Nobody left to answer (end of input): the welcome question takes its
+    default, the prompt is cancelled and the cancel question takes its
+    default, rather than asking for ever."""
     setting = Setting(copy_installer(built, tmp_path / "media"), "missing")
     sandbox = Sandbox(tmp_path / "root")
     run = sandbox.run(setting.folder / "setup.exe", ["/d:C:\\KOVAE2E\\VOLNOANS"], timeout=60)
-    assert [b.caption for b in run.boxes] == [messages(27), messages(20)], run.output
+    assert [b.caption for b in run.boxes] == ["Kovabuild v8.2", messages(27), messages(20)], run.output
     assert run.exit_code == 0, run.output
     assert installed(sandbox.host_path, "C:\\KOVAE2E\\VOLNOANS", sources) == []
 

@@ -1,6 +1,8 @@
 // The dialogs of the setup flow on a terminal, with the texts the dialogs
-// show: a numbered language list, a page with its two answers, a directory
-// prompt with the current directory as its default. Questions go to standard
+// show, each in the shape of a message box on the terminal (caption, text,
+// a line of answers with the default in brackets): a numbered language
+// list, a page with its two answers, a directory prompt with the current
+// directory as its default. Questions go to standard
 // error; answers come from standard input, a terminal or a file read line by
 // line. An empty line takes the default (the dialog's default button); the
 // end of input refuses, so no question waits for ever.
@@ -66,11 +68,10 @@ class TerminalDialogs final : public DialogView {
     for (i32 i = 0; i < count; ++i)
       std::fprintf(stderr, "%3d) %s\n", static_cast<int>(i + 1), payload::LanguageName(i).CStr());
     for (;;) {
-      // The buttons speak the highlighted language, as the dialog's do.
-      std::fprintf(stderr, "1-%d, (c) %s [%s: %s]: ", static_cast<int>(count),
-                   payload::GetMessage(payload::kMsgCancelButton).CStr(),
-                   payload::GetMessage(payload::kMsgOkButton).CStr(),
-                   payload::LanguageName(payload::LanguageIndex()).CStr());
+      // The buttons speak the language chosen last, as the dialog's follow
+      // the highlighted one.
+      std::fprintf(stderr, "(c) %s, or a number for %s [%d]: ", payload::GetMessage(payload::kMsgCancelButton).CStr(),
+                   payload::GetMessage(payload::kMsgOkButton).CStr(), static_cast<int>(payload::LanguageIndex() + 1));
       std::fflush(stderr);
       core::String answer;
       if (!ReadAnswer(answer)) return kDialogRefuse;
@@ -101,13 +102,15 @@ class TerminalDialogs final : public DialogView {
 
   bool ChooseDirectory(core::String& directory) override {
     Heading(payload::GetMessage(payload::kMsgDirectoryCaption));
-    std::fprintf(stderr, "%s\n[%s]: ", payload::GetMessage(payload::kMsgChooseDirectory).CStr(),
-                 directory.CStr());
+    std::fprintf(stderr, "%s\n(c) %s, or a folder [%s]: ", payload::GetMessage(payload::kMsgChooseDirectory).CStr(),
+                 payload::GetMessage(payload::kMsgCancelButton).CStr(), directory.CStr());
     std::fflush(stderr);
     core::String answer;
     if (!ReadAnswer(answer)) return false;
     core::String trimmed(answer);
     trimmed.Trim();
+    // A lone "c" is Cancel: no folder is named so.
+    if (trimmed.EqualsNoCase("c")) return false;
     if (!trimmed.IsEmpty()) directory = answer;
     return true;
   }
