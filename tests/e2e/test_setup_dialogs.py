@@ -134,20 +134,36 @@ def test_language_list_relabels_its_buttons_and_cancel_ends_the_program(wine, tm
 
     def english_again(box):
         assert texts(box, 1001, 1003) == ["OK", "Cancel"]
-        return ["select 1017 1", "press id 1003"]
+        return ["select 1017 1", "again"]
 
-    result, seen = run(wine, setup, [(LANGUAGE, first_look), (LANGUAGE, german), (LANGUAGE, english_again)],
-                       [f"/d:{wine_target}"])
+    def german_again(box):
+        assert texts(box, 1001, 1003) == ["Weiter", "Abbrechen"]
+        return ["select 1017 -1", "again"]
+
+    def nothing_selected(box):
+        # No selection is no language: the buttons keep the last one's texts.
+        assert box.control(1017).selected == -1
+        assert texts(box, 1001, 1003) == ["Weiter", "Abbrechen"]
+        return ["press id 1003"]
+
+    steps = [(LANGUAGE, first_look), (LANGUAGE, german), (LANGUAGE, english_again), (LANGUAGE, german_again),
+             (LANGUAGE, nothing_selected)]
+    result, seen = run(wine, setup, steps, [f"/d:{wine_target}"])
     # Cancelled: no welcome question, nothing made.
     assert result.exit_code == 1 and result.boxes == []
     assert not WineHost(wine, BUILD / "e2e" / "logs").host_path(wine_target).exists()
 
 
-@pytest.mark.parametrize("choose", [["dblclick 1017 1"], ["select 1017 1", f"key {ENTER}"]], ids=["double-click", "enter"])
-def test_double_click_or_enter_chooses_the_language(wine, tmp_path, choose):
+@pytest.mark.parametrize("choose, welcome", [
+    (["dblclick 1017 1"], "Dialog Test installieren?"),
+    (["select 1017 1", f"key {ENTER}"], "Dialog Test installieren?"),
+    # OK with nothing selected takes the first language.
+    (["select 1017 1", "select 1017 -1", "press id 1001"], "Install Dialog Test?"),
+], ids=["double-click", "enter", "ok-without-selection"])
+def test_double_click_enter_or_ok_choose_the_language(wine, tmp_path, choose, welcome):
     result, seen = run(wine, build(tmp_path), [(LANGUAGE, choose), ("Kovabuild v8.2", "No")])
     # The welcome question speaks the language chosen.
-    assert result.boxes[0].text == "Dialog Test installieren?"
+    assert result.boxes[0].text == welcome
 
 
 @pytest.mark.parametrize("keys", [[f"key {ESC}"], ["close"]], ids=["esc", "close-box"])
@@ -159,6 +175,9 @@ def test_esc_and_the_close_box_leave_every_dialog_open(wine, tmp_path, wine_targ
         first = {}
 
         def send(box):
+            # Every dialog opens centred on the 1024 x 768 screen.
+            left, top, right, bottom = box.rect
+            assert abs((left + right) // 2 - 512) <= 1 and abs((top + bottom) // 2 - 384) <= 1, box.rect
             first["controls"] = box.controls
             return keys + ["again"]
 
