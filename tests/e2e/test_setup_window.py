@@ -17,7 +17,7 @@ WINE_WHITE = (255, 255, 255)   # COLOR_WINDOW of a fresh Wine prefix
 NO_MSIMG32 = {"WINEDLLOVERRIDES": "mscoree,mshtml=;msimg32=d"}
 
 
-def build_installer(tmp_path, window="", title="Kova Window Test", extra_files=()):
+def build_installer(tmp_path, window="", title="Kova Window Test", extra_files=(), flags=""):
     sources = tmp_path / "sources"
     sources.mkdir(parents=True, exist_ok=True)
     (sources / "a.txt").write_text("a")
@@ -29,6 +29,7 @@ def build_installer(tmp_path, window="", title="Kova Window Test", extra_files=(
 name = "Window Test"
 publisher = "Kova Tests"
 install-dir = "C:\\\\KOVAE2E\\\\window"
+flags = [{flags}]
 
 {window}
 
@@ -73,6 +74,15 @@ def test_one_colour_fills_the_whole_screen(wine, tmp_path, window, expected):
     screen, box = screen_behind_welcome(wine, build_installer(tmp_path, window), tmp_path)
     for x, y in outside(box, spread_points(screen)) + [(screen.width - 1, 0), (screen.width - 1, 40)]:
         assert screen.pixel(x, y) == expected, (x, y)
+
+
+def test_no_setup_window_leaves_the_screen_as_it_was(wine, tmp_path):
+    """With the option word's no-setup-window bit the welcome question stands
+    alone on the bare (black) screen of Xvfb."""
+    setup = build_installer(tmp_path, '[window]\ntop-color = "#336699"', flags='"no-setup-window"')
+    screen, box = screen_behind_welcome(wine, setup, tmp_path)
+    for x, y in outside(box, spread_points(screen), title_rows=0):
+        assert screen.pixel(x, y) == (0, 0, 0), (x, y)
 
 
 GRADIENT = '[window]\ntitle-color = "#FFFF00"\ntop-color = "#2040C0"\nbottom-color = "#000000"'
