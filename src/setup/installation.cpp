@@ -11,6 +11,7 @@
 #include "install/install_files.h"
 #include "install/install_log.h"
 #include "install/install_texts.h"
+#include "install/integration.h"
 #include "install/path_line.h"
 #include "payload/command_line.h"
 #include "payload/fatal.h"
@@ -65,8 +66,12 @@ void RunInstallation(InstallerRun& run) {
   ui::OpenProgress();
   RunFileLoop(run, choices);
 
-  // Shortcuts, associations and registry entries (with the system
-  // integration), then the PATH line.
+  // Shortcuts, (the uninstall shortcuts and background bitmap come here with
+  // the uninstall registration), the product's keys, the associations, then
+  // the PATH line.
+  run.startMenuShortcut = install::CreateShortcuts();
+  install::CreateProductKeys(script.productRegistry.CStr());
+  install::RegisterAssociations(script.associations, run.associationsText);
   if (payload::ProductFlags() & format::kFlagAddPath) {
     core::String failure = install::ModifyPath(true);
     if (!failure.IsEmpty()) install::ErrorText() += failure;

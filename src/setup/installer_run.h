@@ -5,6 +5,7 @@
 #pragma once
 
 #include "core/byte_buffer.h"
+#include "core/string.h"
 #include "format/archive_open.h"
 #include "format/install_script.h"
 #include "install/file.h"
@@ -17,6 +18,8 @@ struct InstallerRun {
   format::InstallScript script;
   core::ByteBuffer uninstallerImage;
   bool reinstall = false;  // over an earlier registration of the product
+  bool startMenuShortcut = false;  // a shortcut was made in the product's Start-menu folder
+  core::String associationsText;   // "extension~!~file type~!~verb" lines, for the uninstall data
 };
 
 // The installation once the archive is read: from the language choice to
