@@ -9,6 +9,7 @@
 #include "format/archive_open.h"
 #include "format/install_script.h"
 #include "install/file.h"
+#include "install/install_files.h"
 
 namespace kova::setup {
 
@@ -18,6 +19,7 @@ struct InstallerRun {
   format::InstallScript script;
   core::ByteBuffer uninstallerImage;
   bool reinstall = false;  // over an earlier registration of the product
+  install::InstallFilesOutput files;  // what the file loop did
   bool startMenuShortcut = false;  // a shortcut was made in the product's Start-menu folder
   core::String associationsText;   // "extension~!~file type~!~verb" lines, for the uninstall data
 };
