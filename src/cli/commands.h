@@ -9,5 +9,7 @@ namespace kova::cli {
 int RunBuild(int argc, char** argv);
 int RunInspect(int argc, char** argv);
 int RunExtract(int argc, char** argv);
+int RunSnapshot(int argc, char** argv);
+int RunDiff(int argc, char** argv);
 
 }  // namespace kova::cli

@@ -23,6 +23,8 @@ constexpr const char* kUsage =
     "  run [--root DIR] SETUP.exe [switches]            run an installer in a sandbox\n"
     "  uninstall [--root DIR] NAME                      run an installed product's uninstaller\n"
     "  reg export|query|set|delete [--root DIR] ...     read and change the sandbox registry\n"
+    "  snapshot --root DIR -o FILE                      record the files and registry of a sandbox or Wine prefix\n"
+    "  diff BEFORE.json AFTER.json [--json]             what changed between two snapshots\n"
     "\n"
     "Run 'kova COMMAND --help' for the options of a command.\n"
     "\n"
@@ -37,7 +39,8 @@ struct Command {
 
 constexpr Command kCommands[] = {
     {"build", kova::cli::RunBuild},       {"inspect", kova::cli::RunInspect}, {"extract", kova::cli::RunExtract},
-    {"run", kova::cli::RunInstaller}, {"reg", kova::cli::RunReg},
+    {"run", kova::cli::RunInstaller}, {"reg", kova::cli::RunReg},         {"snapshot", kova::cli::RunSnapshot},
+    {"diff", kova::cli::RunDiff},
 };
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "install/file.h"
 #include "install/file_source.h"
 #include "install/install_variables.h"
+#include "install/uninstall.h"
 #include "payload/command_line.h"
 #include "payload/fatal.h"
 #include "payload/folders.h"
@@ -107,7 +108,7 @@ void RunStub(void* instance, const char* commandLineText) {
 
   if (options.uninstall) {
     if (payload::Folders().productName.IsEmpty()) payload::UsageError("Product name required");
-    // The uninstaller itself arrives with the uninstall data.
+    if (install::Uninstall() == install::UninstallResult::kCompleted) install::SelfDelete();
     payload::ExitInstaller();
   }
 

@@ -11,7 +11,9 @@
 #include "install/install_files.h"
 #include "install/install_log.h"
 #include "install/install_texts.h"
+#include "install/integration.h"
 #include "install/path_line.h"
+#include "install/uninstall_registration.h"
 #include "payload/command_line.h"
 #include "payload/fatal.h"
 #include "payload/folders.h"
@@ -37,8 +39,7 @@ void RunFileLoop(InstallerRun& run, const PreInstallChoices& choices) {
   input.options = payload::ProductFlags();
   input.reinstall = choices.reinstall;
   input.previousSharedFiles = choices.earlierSharedFiles;
-  install::InstallFilesOutput output;
-  install::InstallFiles(input, output);
+  install::InstallFiles(input, run.files);
 }
 
 }  // namespace
@@ -65,8 +66,14 @@ void RunInstallation(InstallerRun& run) {
   ui::OpenProgress();
   RunFileLoop(run, choices);
 
-  // Shortcuts, associations and registry entries (with the system
-  // integration), then the PATH line.
+  // Shortcuts, (the uninstall shortcuts and background bitmap come here with
+  // the uninstall registration), the product's keys, the associations, then
+  // the PATH line.
+  run.startMenuShortcut = install::CreateShortcuts();
+  bool uninstallSupport = (payload::ProductFlags() & format::kFlagUninstallSupport) != 0;
+  if (uninstallSupport) install::CreateUninstallShortcuts(script, run.startMenuShortcut);
+  install::CreateProductKeys(script.productRegistry.CStr());
+  install::RegisterAssociations(script.associations, run.associationsText);
   if (payload::ProductFlags() & format::kFlagAddPath) {
     core::String failure = install::ModifyPath(true);
     if (!failure.IsEmpty()) install::ErrorText() += failure;
@@ -74,7 +81,16 @@ void RunInstallation(InstallerRun& run) {
   ui::SetPosition(95);
   ui::WaitStep(700);
 
-  // The uninstall registration comes here with the uninstall data.
+  // The uninstaller, its key and its data.
+  if (uninstallSupport) {
+    install::UninstallRegistration registration;
+    registration.script = &script;
+    registration.uninstallerImage = &run.uninstallerImage;
+    registration.productFonts = run.files.productFonts;
+    registration.sharedFiles = run.files.sharedFiles;
+    registration.associationsText = run.associationsText;
+    install::RegisterUninstaller(registration);
+  }
   ui::WaitStep(700);
   ui::SetPhaseAndPosition(payload::kMsgPhaseFinishing, 100);
 

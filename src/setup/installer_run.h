@@ -5,9 +5,11 @@
 #pragma once
 
 #include "core/byte_buffer.h"
+#include "core/string.h"
 #include "format/archive_open.h"
 #include "format/install_script.h"
 #include "install/file.h"
+#include "install/install_files.h"
 
 namespace kova::setup {
 
@@ -17,6 +19,9 @@ struct InstallerRun {
   format::InstallScript script;
   core::ByteBuffer uninstallerImage;
   bool reinstall = false;  // over an earlier registration of the product
+  install::InstallFilesOutput files;  // what the file loop did
+  bool startMenuShortcut = false;  // a shortcut was made in the product's Start-menu folder
+  core::String associationsText;   // "extension~!~file type~!~verb" lines, for the uninstall data
 };
 
 // The installation once the archive is read: from the language choice to

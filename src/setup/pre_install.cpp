@@ -301,9 +301,11 @@ bool RunPreInstall(const PreInstallInput& input, PreInstallChoices& choices) {
   const format::InstallScript& script = *input.script;
   payload::InstallFolders& folders = payload::Folders();
 
-  // A product without a name would look itself up, and later register
-  // itself, under the Uninstall key itself.
-  if (core::IsBlankText(folders.productName.CStr())) payload::FatalError("Product name required");
+  // A product without a name (blanks and backslashes do not name one) would
+  // look itself up, and later register itself, as the Uninstall key itself.
+  core::String name = folders.productName;
+  name.Trim(" \r\n\t\\");
+  if (name.IsEmpty()) payload::FatalError("Product name required");
 
   if (!ChooseLanguage()) return false;
   ui::ShowTitle(GetMessage(payload::kMsgSetupTitle).CStr());

@@ -170,6 +170,13 @@ class Wine:
             with open(str(self.prefix) + ".log", "w") as log:
                 subprocess.run([WINE, "wineboot", "-i"], env=self.env, stdout=log, stderr=log, timeout=300)
             subprocess.run([WINESERVER, "-w"], env=self.env, timeout=300)
+        # Wine links the user's shell folders (Desktop, Documents, ...) to the
+        # host's home; installers under test write shortcuts there, so they
+        # become folders of the prefix.
+        for link in (self.prefix / "drive_c" / "users").glob("*/*"):
+            if link.is_symlink():
+                link.unlink()
+                link.mkdir()
         subprocess.run([WINESERVER, "-p"], env=self.env, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL)
         return self

@@ -20,4 +20,9 @@ void SetOsVersion(u32 major, u32 minor, u32 build, u32 platformId, const char* s
 using ExitHandler = void (*)(int code);
 void SetExitHandler(ExitHandler handler);
 
+// Deletes the program file the engine asked to delete after its end
+// (platform::DeleteAfterExit), as the batch on Windows would; ExitProcess
+// calls it before the exit handler.
+void CarryOutSelfDeletion();
+
 }  // namespace kova::platform::posix

@@ -63,6 +63,7 @@ core::DateTime LocalTime() {
 }
 
 void ExitProcess(int code) {
+  posix::CarryOutSelfDeletion();
   if (Host().exitHandler) Host().exitHandler(code);
   std::fflush(nullptr);
   std::exit(code);

@@ -12,8 +12,8 @@ namespace kova::ui {
 void CreateSetupWindow() {}
 
 void ShowTitle(const char* title) {
-  payload::WindowStyle().displayTitle = title;
-  core::String shown(title);
+  core::String shown(title);  // title may be the stored title itself
+  payload::WindowStyle().displayTitle = shown;
   shown.Trim();
   if (!shown.IsEmpty()) std::fprintf(stderr, "== %s ==\n", shown.CStr());
 }

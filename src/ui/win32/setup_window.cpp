@@ -162,7 +162,8 @@ void CreateSetupWindow() {
 }
 
 void ShowTitle(const char* title) {
-  payload::WindowStyle().displayTitle = title;
+  core::String shown(title);  // title may be the stored title itself
+  payload::WindowStyle().displayTitle = shown;
   if (HWND window = static_cast<HWND>(payload::SetupWindow())) InvalidateRect(window, nullptr, TRUE);
 }
 
