@@ -157,7 +157,7 @@ class Wine:
             "WINEPREFIX": str(self.prefix),
             "WINEARCH": "win64",
             "WINEDEBUG": "-all",
-            "WINEDLLOVERRIDES": "mscoree,mshtml=",
+            "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d",  # no host menu entries for shortcuts
             "DISPLAY": display.name,
         })
 
