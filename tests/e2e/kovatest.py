@@ -211,6 +211,10 @@ class Wine:
         report, answers, log_path = work / "report.jsonl", work / "answers", work / "wine.log"
         answers.mkdir()
         run_env = dict(self.env, **(env or {}))
+        # An installation that wants a restart calls ExitWindowsEx, which
+        # Wine carries out by ending every program of the prefix through
+        # wineboot; the tests' programs and server must live on.
+        run_env["WINEDLLOVERRIDES"] = run_env.get("WINEDLLOVERRIDES", "") + ";wineboot.exe=d"
         cmd = [WINE, str(reader), "--report", self.windows_path(report), "--answers", self.windows_path(answers),
                "--program", self.windows_path(exe), "--timeout", str(timeout), command_line]
         with open(log_path, "w") as log:
