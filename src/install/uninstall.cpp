@@ -274,14 +274,17 @@ void RemoveFonts() {
             platform::kBoxYesNo | platform::kBoxIconQuestion) != platform::kIdYes)
       continue;
     // The file is a name in the Fonts folder; one that would leave it is
-    // kept on the list and not touched.
-    if (!format::IsSafeRecordName(file.CStr()) || !platform::RemoveFontFile(file.CStr())) {
+    // kept on the list and not touched. A font that is not loaded (added in
+    // an earlier session, before a restart) cannot be removed from the font
+    // table but its file can go; only a file that stays is a failure.
+    core::String path = core::JoinPath(FontDir().CStr(), file.CStr());
+    bool unloaded = format::IsSafeRecordName(file.CStr()) && platform::RemoveFontFile(file.CStr());
+    if (!format::IsSafeRecordName(file.CStr()) || (FileExists(path.CStr()) && !DeleteFile(path.CStr()))) {
       AddNotRemoved(file.CStr());
       kept.AppendFormat("\"%s\" \"%s\" ", name.CStr(), file.CStr());
       continue;
     }
-    removed = true;
-    DeleteFile(core::JoinPath(FontDir().CStr(), file.CStr()).CStr());
+    if (unloaded) removed = true;
   }
   system::SetStringValue("ProductFonts", kept.CStr(), 0);
   if (removed) platform::BroadcastFontChange();
