@@ -10,10 +10,11 @@ import shutil
 import subprocess
 import time
 
-from installs import WineHost, build_hello
+from installs import HELLO, WineHost, build_hello
 from kovarun import HeldFile, Sandbox
-from kovatest import BUILD, kova_path
+from kovatest import BUILD, kova_path, stub_path
 
+HELLO_MANIFEST = HELLO / "kova.toml"
 HELLO_KEY = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Hello"
 
 
@@ -130,3 +131,29 @@ def test_sandbox_restart_is_recorded_and_reboot_carries_out_the_moves(tmp_path):
     assert target.read_text() == "new" and not waiting.exists()
     assert not (root / "RestartRequested.txt").exists()
     assert kova("reboot", "--root", root).returncode == 0  # nothing left to do
+
+
+def test_restart_question_and_the_recorded_restart(tmp_path):
+    """An installation that wants a restart asks for it (message 37); Yes,
+    or automatic mode, restarts, which the sandbox records for kova reboot;
+    No does not."""
+    text = (HELLO_MANIFEST.read_text().replace('"always-log",', '"always-log", "restart-pending",')
+            .replace('"choose-directory",', ''))
+    manifest = tmp_path / "hello" / "kova.toml"
+    shutil.copytree(HELLO_MANIFEST.parent, manifest.parent)
+    manifest.write_text(text)
+    setup = tmp_path / "setup.exe"
+    built = kova("build", manifest, "-o", setup, "--stub", stub_path())
+    assert built.returncode == 0, built.stderr
+    # Welcome, licence, read-me, the log not shown, then the restart.
+    for n, (answers, automatic, restarted) in enumerate((("y\na\n\nn\ny\n", [], True),
+                                                         ("y\na\n\nn\nn\n", [], False), ("", ["/a"], True))):
+        root = tmp_path / f"root-{n}"
+        run = subprocess.run([str(kova_path()), "run", "--root", str(root), str(setup), *automatic],
+                             input=answers, capture_output=True, text=True, timeout=120)
+        assert (root / "RestartRequested.txt").exists() == restarted, run.stderr
+        if restarted:
+            assert (root / "RestartRequested.txt").read_text() == "ExitWindowsEx 0x12\n"
+            assert "kova reboot --root" in run.stderr
+        if not automatic:
+            assert "Windows must be restarted" in run.stderr or "restart" in run.stderr.lower(), run.stderr
