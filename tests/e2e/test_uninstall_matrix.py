@@ -60,6 +60,14 @@ def registration(snap, folders):
     return values
 
 
+def data_file(path, folders):
+    """Uninstall.DAT with the platform's folders named by their tokens."""
+    text = path.read_bytes().decode("latin-1")
+    for token, folder in sorted(folders.items(), key=lambda item: -len(item[1])):
+        text = re.sub(re.escape(folder), token, text, flags=re.I)
+    return text
+
+
 @pytest.fixture(scope="module")
 def own_wine(display, tmp_path_factory):
     """wine64 in a fresh prefix of this module's own: the fixture's fonts,
@@ -88,6 +96,7 @@ def test_uninstall_keeps_only_what_the_rules_keep_on_both(setup, own_wine, tmp_p
     run = sandbox.run(setup, ["/a", f"/d:{FOLDER}"])
     installed = snapshot(root, tmp_path / "sandbox-installed.json")
     sandbox_registration = registration(installed, sandbox_folders)
+    sandbox_data = data_file(sandbox.host_path(f"{FOLDER}\\Uninstall\\Uninstall.DAT"), sandbox_folders)
     uninstall = subprocess.run([str(kova_path()), "uninstall", "--root", str(root), PRODUCT, "/a"],
                                capture_output=True, text=True, timeout=300)
     assert uninstall.returncode == 0, uninstall.stderr
@@ -112,6 +121,7 @@ def test_uninstall_keeps_only_what_the_rules_keep_on_both(setup, own_wine, tmp_p
     wine.start()
     wine_installed = snapshot(wine.prefix, tmp_path / "wine-installed.json")
     assert registration(wine_installed, wine_folders) == sandbox_registration
+    assert data_file(host.host_path(f"{FOLDER}\\Uninstall\\Uninstall.DAT"), wine_folders) == sandbox_data
     program = host.host_path(f"{FOLDER}\\Uninstall\\Uninst.exe")
     if not program.exists():
         program = next(host.host_path(FOLDER).glob("**/*.exe"))
