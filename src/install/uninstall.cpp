@@ -411,11 +411,20 @@ void DeleteInstallationTree() {
 bool IsRemovableFile(const char* path) {
   if (!path || !IsPlainAbsolute(path)) return false;
   const payload::InstallFolders& folders = payload::Folders();
-  const core::String places[] = {folders.installDir, folders.sharedDir, payload::GetSystemPaths().windowsDir,
-                                 SystemDir(),        FontDir(),         DesktopDir(),
-                                 StartMenuDir(),     SMProgramsDir(),   StartupDir()};
-  for (const core::String& place : places)
-    if (IsBelow(path, place)) return true;
+  if (IsBelow(path, folders.installDir) || IsBelow(path, folders.sharedDir)) return true;
+  // The system's folders are looked up once (each is a registry read).
+  static core::Array<core::String> systemPlaces;
+  if (systemPlaces.IsEmpty()) {
+    systemPlaces.Append(payload::GetSystemPaths().windowsDir);
+    systemPlaces.Append(SystemDir());
+    systemPlaces.Append(FontDir());
+    systemPlaces.Append(DesktopDir());
+    systemPlaces.Append(StartMenuDir());
+    systemPlaces.Append(SMProgramsDir());
+    systemPlaces.Append(StartupDir());
+  }
+  for (i32 i = 0; i < systemPlaces.Size(); ++i)
+    if (IsBelow(path, systemPlaces[i])) return true;
   return false;
 }
 
