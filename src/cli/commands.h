@@ -11,5 +11,7 @@ int RunInspect(int argc, char** argv);
 int RunExtract(int argc, char** argv);
 int RunSnapshot(int argc, char** argv);
 int RunDiff(int argc, char** argv);
+int RunUninstall(int argc, char** argv);
+int RunReboot(int argc, char** argv);
 
 }  // namespace kova::cli

@@ -21,7 +21,8 @@ constexpr const char* kUsage =
     "  inspect SETUP.exe [--json]                       show and verify an installer\n"
     "  extract SETUP.exe -o DIR                         write an installer's files\n"
     "  run [--root DIR] SETUP.exe [switches]            run an installer in a sandbox\n"
-    "  uninstall [--root DIR] NAME                      run an installed product's uninstaller\n"
+    "  uninstall [--root DIR] NAME [/a]                 run an installed product's uninstaller\n"
+    "  reboot [--root DIR]                              carry out what waits for a restart\n"
     "  reg export|query|set|delete [--root DIR] ...     read and change the sandbox registry\n"
     "  snapshot --root DIR -o FILE                      record the files and registry of a sandbox or Wine prefix\n"
     "  diff BEFORE.json AFTER.json [--json]             what changed between two snapshots\n"
@@ -40,7 +41,7 @@ struct Command {
 constexpr Command kCommands[] = {
     {"build", kova::cli::RunBuild},       {"inspect", kova::cli::RunInspect}, {"extract", kova::cli::RunExtract},
     {"run", kova::cli::RunInstaller}, {"reg", kova::cli::RunReg},         {"snapshot", kova::cli::RunSnapshot},
-    {"diff", kova::cli::RunDiff},
+    {"diff", kova::cli::RunDiff},         {"uninstall", kova::cli::RunUninstall}, {"reboot", kova::cli::RunReboot},
 };
 
 }  // namespace

@@ -93,6 +93,11 @@ const SystemVersion* FindSystem(const std::string& name) {
 
 void ExitWithOutcome(int) {
   std::fflush(nullptr);
+  std::string restart = std::string(platform::posix::SandboxRoot().CStr()) + "/RestartRequested.txt";
+  if (access(restart.c_str(), F_OK) == 0)
+    std::fprintf(stderr, "kova run: the installer restarted Windows; 'kova reboot --root %s' carries out what "
+                         "waits for the restart\n",
+                 platform::posix::SandboxRoot().CStr());
   std::_Exit(payload::EndedByFatalError() ? 1 : 0);
 }
 
@@ -126,11 +131,15 @@ int RunInstaller(int argc, char** argv) {
 
   std::string arguments;
   for (std::size_t i = 1; i < rest.size(); ++i) AppendArgument(arguments, rest[i]);
+  platform::posix::SetOsVersion(version->major, version->minor, version->build, version->platformId,
+                                version->servicePack);
+  RunEngine(modulePath, arguments);
+}
+
+void RunEngine(const core::String& modulePath, const std::string& arguments) {
   std::string commandLine = std::string("\"") + modulePath.CStr() + "\"" + arguments;
   platform::posix::SetModuleFileName(modulePath.CStr());
   platform::posix::SetFullCommandLine(commandLine.c_str());
-  platform::posix::SetOsVersion(version->major, version->minor, version->build, version->platformId,
-                                version->servicePack);
   platform::posix::SetExitHandler(ExitWithOutcome);
   setup::RunStub(nullptr, arguments.empty() ? "" : arguments.c_str() + 1);
 }

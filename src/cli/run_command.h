@@ -1,8 +1,17 @@
 // kova run: runs an installer in the sandbox with the engine of the stub.
 #pragma once
 
+#include <string>
+
+#include "core/string.h"
+
 namespace kova::cli {
 
 int RunInstaller(int argc, char** argv);
+
+// Runs the engine as the program modulePath (a Windows path in the sandbox,
+// whose root is set) with the command line's arguments (each with its
+// leading blank); ends the process with kova run's exit status.
+[[noreturn]] void RunEngine(const core::String& modulePath, const std::string& arguments);
 
 }  // namespace kova::cli

@@ -274,14 +274,17 @@ void RemoveFonts() {
             platform::kBoxYesNo | platform::kBoxIconQuestion) != platform::kIdYes)
       continue;
     // The file is a name in the Fonts folder; one that would leave it is
-    // kept on the list and not touched.
-    if (!format::IsSafeRecordName(file.CStr()) || !platform::RemoveFontFile(file.CStr())) {
+    // kept on the list and not touched. A font that is not loaded (added in
+    // an earlier session, before a restart) cannot be removed from the font
+    // table but its file can go; only a file that stays is a failure.
+    core::String path = core::JoinPath(FontDir().CStr(), file.CStr());
+    bool unloaded = format::IsSafeRecordName(file.CStr()) && platform::RemoveFontFile(file.CStr());
+    if (!format::IsSafeRecordName(file.CStr()) || (FileExists(path.CStr()) && !DeleteFile(path.CStr()))) {
       AddNotRemoved(file.CStr());
       kept.AppendFormat("\"%s\" \"%s\" ", name.CStr(), file.CStr());
       continue;
     }
-    removed = true;
-    DeleteFile(core::JoinPath(FontDir().CStr(), file.CStr()).CStr());
+    if (unloaded) removed = true;
   }
   system::SetStringValue("ProductFonts", kept.CStr(), 0);
   if (removed) platform::BroadcastFontChange();
@@ -408,11 +411,20 @@ void DeleteInstallationTree() {
 bool IsRemovableFile(const char* path) {
   if (!path || !IsPlainAbsolute(path)) return false;
   const payload::InstallFolders& folders = payload::Folders();
-  const core::String places[] = {folders.installDir, folders.sharedDir, payload::GetSystemPaths().windowsDir,
-                                 SystemDir(),        FontDir(),         DesktopDir(),
-                                 StartMenuDir(),     SMProgramsDir(),   StartupDir()};
-  for (const core::String& place : places)
-    if (IsBelow(path, place)) return true;
+  if (IsBelow(path, folders.installDir) || IsBelow(path, folders.sharedDir)) return true;
+  // The system's folders are looked up once (each is a registry read).
+  static core::Array<core::String> systemPlaces;
+  if (systemPlaces.IsEmpty()) {
+    systemPlaces.Append(payload::GetSystemPaths().windowsDir);
+    systemPlaces.Append(SystemDir());
+    systemPlaces.Append(FontDir());
+    systemPlaces.Append(DesktopDir());
+    systemPlaces.Append(StartMenuDir());
+    systemPlaces.Append(SMProgramsDir());
+    systemPlaces.Append(StartupDir());
+  }
+  for (i32 i = 0; i < systemPlaces.Size(); ++i)
+    if (IsBelow(path, systemPlaces[i])) return true;
   return false;
 }
 

@@ -17,8 +17,12 @@
 #include "payload/command_line.h"
 #include "payload/fatal.h"
 #include "payload/folders.h"
+#include "payload/message_box.h"
 #include "payload/messages.h"
 #include "payload/product_flags.h"
+#include "payload/window_handles.h"
+#include "platform/restart.h"
+#include "platform/window.h"
 #include "setup/installer_run.h"
 #include "setup/pre_install.h"
 #include "ui/progress.h"
@@ -102,8 +106,16 @@ void RunInstallation(InstallerRun& run) {
   install::WriteInstallLog(install::LogText(), run.reinstall, install::ErrorText(), true,
                            script.versionText.CStr());
 
-  // The restart question (with the restart), then the second
-  // post-installation batch.
+  // The restart question: files wait for the restart (or the script wants
+  // one); in automatic mode the restart needs no answer.
+  bool restart = false;
+  if (payload::ProductFlags() & format::kFlagRestartPending)
+    restart = payload::IsAutomaticMode() ||
+              payload::ShowBox(payload::SetupWindow(), payload::GetMessage(payload::kMsgRestartQuestion).CStr(),
+                               payload::GetMessage(payload::kMsgQuestionCaption).CStr(),
+                               platform::kBoxYesNo | platform::kBoxIconQuestion) == platform::kIdYes;
+
+  // The second post-installation batch.
   install::RunBatch(folders.installDir.CStr(), script.postInstallBatch2.CStr(),
                    (payload::ProductFlags() & format::kFlagHidePostBatch2) != 0);
 
@@ -112,6 +124,7 @@ void RunInstallation(InstallerRun& run) {
   install::RemoveDirectory(folders.sharedDir.CStr());
   install::RemoveDirectory(folders.installDir.CStr());
 
+  if (restart) platform::RestartWindows(platform::kRestartReboot, false);
   payload::ExitInstaller();
 }
 

@@ -45,7 +45,7 @@ def prepare_sources(directory):
     generated.mkdir()
     shutil.copyfile(WINE_FONT, generated / "font.ttf")
     rng = random.Random(20240501)
-    for name, size in (("a", 70000), ("b", 60000), ("c", 70000)):
+    for name, size in (("a", 100000), ("b", 200000), ("c", 200000)):
         (generated / f"vol-{name}.bin").write_bytes(rng.randbytes(size))
     return directory
 

@@ -158,7 +158,7 @@ class Wine:
             "WINEPREFIX": str(self.prefix),
             "WINEARCH": "win64",
             "WINEDEBUG": "-all",
-            "WINEDLLOVERRIDES": "mscoree,mshtml=",
+            "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d",  # no host menu entries for shortcuts
             "DISPLAY": display.name,
         })
 
@@ -212,6 +212,10 @@ class Wine:
         report, answers, log_path = work / "report.jsonl", work / "answers", work / "wine.log"
         answers.mkdir()
         run_env = dict(self.env, **(env or {}))
+        # An installation that wants a restart calls ExitWindowsEx, which
+        # Wine carries out by ending every program of the prefix through
+        # wineboot; the tests' programs and server must live on.
+        run_env["WINEDLLOVERRIDES"] = run_env.get("WINEDLLOVERRIDES", "") + ";wineboot.exe=d"
         cmd = [WINE, str(reader), "--report", self.windows_path(report), "--answers", self.windows_path(answers),
                "--program", self.windows_path(exe), "--timeout", str(timeout), command_line]
         with open(log_path, "w") as log:

@@ -12,6 +12,7 @@ an installation leaves there is removed. The sandbox gets a fresh root for
 each scenario. Existing files are put in place on both sides with the same
 contents and stamps before the installation.
 """
+import getpass
 import os
 import re
 import shutil
@@ -32,10 +33,14 @@ PRODUCTS = ("Kova Compare", "Kova Volumes", "Kova Long", "Kova Quiet")
 SHARED_NAME = "Kova Compare Shared"
 
 # Where each platform's folders are; the results name them by the tokens.
+# The shell folders only name the shortcuts that Uninstall.DAT lists.
+WINE_USER = f"C:\\users\\{getpass.getuser()}"
 WINE_FOLDERS = {"<SYSTEM>": "C:\\windows\\system32", "<FONTS>": "C:\\windows\\Fonts",
-                "<COMMON>": "C:\\Program Files\\Common Files"}
+                "<COMMON>": "C:\\Program Files\\Common Files", "<DESKTOP>": WINE_USER + "\\Desktop",
+                "<PROGRAMS>": WINE_USER + "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs"}
 SANDBOX_FOLDERS = {"<SYSTEM>": "C:\\WINDOWS\\SYSTEM", "<FONTS>": "C:\\WINDOWS\\Fonts",
-                   "<COMMON>": "C:\\Program Files\\Common Files"}
+                   "<COMMON>": "C:\\Program Files\\Common Files", "<DESKTOP>": "C:\\WINDOWS\\Desktop",
+                   "<PROGRAMS>": "C:\\WINDOWS\\Start Menu\\Programs"}
 # Only the fixture's own files are looked at in the shared system folders.
 OWN_FILE = re.compile(r"kovae2e", re.I)
 
@@ -164,6 +169,13 @@ class Side:
                 key = self.normalise(token + "\\" + rel)
                 if path.is_dir():
                     found[key] = "<dir>"
+                elif path.suffix.lower() == ".lnk":
+                    # Made by the shell's link object under Wine and written
+                    # by the sandbox: the same fields, other bytes (lnkinfo
+                    # compares them in test_shortcuts.py).
+                    found[key] = "<link>"
+                elif path.name.lower() == "uninstall.dat":
+                    found[key] = self.normalise(path.read_bytes().decode("latin-1"))
                 elif path.name.lower() != "install.log":
                     mtime = int(path.stat().st_mtime)
                     found[key] = (summary(path.read_bytes()), "now" if mtime >= start else time_text(mtime))
@@ -381,8 +393,10 @@ def test_wine_and_sandbox_install_the_same(own_wine, sources, tmp_path, scenario
 
     if manifest == "all-types.toml":
         # Every shared and system record is counted, written or not, once
-        # per installation.
-        counted = {f"{ {1: '<SHARED>', 6: '<SYSTEM>'}[r['type']]}\\{r['name']}": hex(scenario.runs)
+        # per product: a second installation is a reinstallation (the first
+        # registered itself), which takes back the counts of the first
+        # before counting again.
+        counted = {f"{ {1: '<SHARED>', 6: '<SYSTEM>'}[r['type']]}\\{r['name']}": hex(1)
                    for r in records(sources, manifest) if r["type"] in (1, 6)}
         if scenario.existing:
             counted.update({name: hex(count + 1) for name, count in EXISTING_COUNTS.items()})

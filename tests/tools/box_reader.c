@@ -518,12 +518,14 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  /* The job ends the program when the reader ends without waiting for it. */
+  /* The job ends the program when the reader ends without waiting for it.
+   * What the program starts stays outside the job: an uninstaller's
+   * self-deletion batch must outlive it. */
   HANDLE job = CreateJobObjectA(NULL, NULL);
   if (job) {
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits;
     memset(&limits, 0, sizeof limits);
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK;
     SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
   }
   char* commandLine = _strdup(argv[i]);
