@@ -16,6 +16,10 @@ class FileSource final : public format::ByteSource {
     if (position < 0 || n < 0 || position > 0x7FFFFFFF || n > 0x7FFFFFFF - position) return false;
     return file_.ReadAt(static_cast<i32>(position), buffer, static_cast<i32>(n));
   }
+  const u8* View(i64 position, i64 n) override {
+    if (position < 0 || n <= 0 || position > 0x7FFFFFFF || n > 0x7FFFFFFF - position) return nullptr;
+    return file_.MapRange(static_cast<i32>(position), static_cast<i32>(n));
+  }
 
  private:
   install::File& file_;

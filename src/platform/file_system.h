@@ -85,6 +85,21 @@ bool MoveFilePath(const char* from, const char* to, u32 flags);
 // Whether MoveFileExA is there (looked up at run time in kernel32).
 bool CanMoveWithFlags();
 
+// A read-only view of part of an open file (CreateFileMappingA and
+// MapViewOfFile on Windows, mmap on POSIX): the bytes are used where the
+// system's cache holds them, with no copy. The view stays valid after the
+// handle is closed, until UnmapFileRange.
+struct FileView {
+  const u8* data = nullptr;  // the first byte asked for
+  void* base = nullptr;      // where the mapping starts (aligned below data)
+  std::size_t mapped = 0;    // bytes mapped from base
+};
+// Maps length bytes at offset (length > 0, read access); false with the
+// last error set when the system cannot map them, so the caller reads them
+// instead. view must not hold a mapping.
+bool MapFileRange(FileHandle file, i64 offset, i64 length, FileView* view);
+void UnmapFileRange(FileView* view);
+
 // Owns one file handle; closes it when it goes.
 class ScopedFile {
  public:

@@ -75,6 +75,44 @@ bool SetFileEnd(FileHandle file) { return SetEndOfFile(HandleOf(file)) != 0; }
 
 bool FlushFileData(FileHandle file) { return FlushFileBuffers(HandleOf(file)) != 0; }
 
+bool MapFileRange(FileHandle file, i64 offset, i64 length, FileView* view) {
+  *view = FileView();
+  if (!file || offset < 0 || length <= 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  // A view starts on the allocation granularity (64 KiB on every Windows).
+  SYSTEM_INFO info;
+  GetSystemInfo(&info);
+  const i64 granularity = info.dwAllocationGranularity ? info.dwAllocationGranularity : 65536;
+  const i64 start = offset - offset % granularity;
+  const i64 span = offset - start + length;
+  if (static_cast<u64>(span) > static_cast<SIZE_T>(-1)) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return false;
+  }
+  // The mapping object may go at once: the view keeps the section alive.
+  HANDLE mapping = CreateFileMappingA(HandleOf(file), nullptr, PAGE_READONLY, 0, 0, nullptr);
+  if (!mapping) return false;
+  void* base = MapViewOfFile(mapping, FILE_MAP_READ, static_cast<DWORD>(static_cast<u64>(start) >> 32),
+                             static_cast<DWORD>(start & 0xFFFFFFFF), static_cast<SIZE_T>(span));
+  DWORD error = GetLastError();
+  CloseHandle(mapping);
+  if (!base) {
+    SetLastError(error);
+    return false;
+  }
+  view->base = base;
+  view->mapped = static_cast<std::size_t>(span);
+  view->data = static_cast<const u8*>(base) + (offset - start);
+  return true;
+}
+
+void UnmapFileRange(FileView* view) {
+  if (view->base) UnmapViewOfFile(view->base);
+  *view = FileView();
+}
+
 bool GetLastWriteTime(FileHandle file, core::DateTime* local) {
   FILETIME written, localTime;
   SYSTEMTIME fields;
