@@ -15,6 +15,7 @@
 #include "core/memory.h"
 #include "platform/file_system.h"
 #include "platform/posix/errors.h"
+#include "platform/posix/folder_cache.h"
 #include "platform/posix/pending_renames.h"
 #include "platform/posix/sandbox_paths.h"
 #include "platform/posix/share_mode.h"
@@ -84,13 +85,9 @@ FileHandle OpenFileHandle(const char* path, u32 access, u32 share, u32 creation,
     Fail(kErrorFileNotFound);
     return nullptr;
   }
-  if (existed) {
-    struct stat info{};
-    if (stat(resolved.host.CStr(), &info) == 0 && IsReadOnly(info) &&
-        ((access & kAccessWrite) || creation == kCreateAlways)) {
-      Fail(kErrorAccessDenied);
-      return nullptr;
-    }
+  if (existed && resolved.readOnly && ((access & kAccessWrite) || creation == kCreateAlways)) {
+    Fail(kErrorAccessDenied);
+    return nullptr;
   }
 
   // An existing file is truncated only after the share check: CREATE_ALWAYS
@@ -99,6 +96,8 @@ FileHandle OpenFileHandle(const char* path, u32 access, u32 share, u32 creation,
   if (fd < 0 && !existed && errno == EEXIST && creation != kCreateNew) {
     existed = true;  // made by someone else a moment ago
     fd = OpenDescriptor(resolved.host.CStr(), access, 0);
+  } else if (fd >= 0 && !existed) {
+    posix::NoteNameAdded(resolved.hostParent, resolved.name.CStr());
   }
   if (fd < 0) {
     FailFromErrno(errno);
@@ -278,7 +277,11 @@ bool RemoveFile(const char* path) {
   struct stat info{};
   if (lstat(resolved.host.CStr(), &info) != 0) return Fail(kErrorFileNotFound);
   // A symbolic link goes itself, whatever it points to.
-  if (S_ISLNK(info.st_mode)) return unlink(resolved.host.CStr()) == 0 || FailFromErrno(errno);
+  if (S_ISLNK(info.st_mode)) {
+    if (unlink(resolved.host.CStr()) != 0) return FailFromErrno(errno);
+    posix::NoteNameRemoved(resolved.hostParent);
+    return true;
+  }
   if (S_ISDIR(info.st_mode)) return Fail(kErrorAccessDenied);
   if (IsReadOnly(info)) return Fail(kErrorAccessDenied);
   int fd = open(resolved.host.CStr(), O_RDONLY | O_CLOEXEC);
@@ -288,6 +291,7 @@ bool RemoveFile(const char* path) {
     if (inUse) return Fail(kErrorSharingViolation);
   }
   if (unlink(resolved.host.CStr()) != 0) return FailFromErrno(errno);
+  posix::NoteNameRemoved(resolved.hostParent);
   return true;
 }
 
@@ -313,6 +317,12 @@ bool MoveFilePath(const char* from, const char* to, u32 flags) {
   }
   core::String destination = target.exists && !sameFile ? target.host : target.hostParent + "/" + target.names.Last();
   if (std::rename(source.host.CStr(), destination.CStr()) != 0) return FailFromErrno(errno);
+  if (source.isDirectory) {
+    posix::ForgetFolders();
+  } else {
+    posix::NoteNameRemoved(source.hostParent);
+    posix::NoteNameRemoved(target.hostParent);
+  }
   return true;
 }
 

@@ -134,6 +134,57 @@ TEST_F(SandboxTest, PathRulesOfWindows) {
   }
 }
 
+// Folders and their listings are remembered within a run; what the run
+// changes itself, and what another process changes, is seen all the same.
+TEST_F(SandboxTest, RememberedFoldersFollowChanges) {
+  ASSERT_TRUE(platform::MakeDirectory(Path("Dir").CStr()));
+  Put("Dir\\One.txt", "1");
+  SandboxPath resolved;
+  ASSERT_TRUE(ResolvePath(Path("dir\\ONE.TXT").CStr(), &resolved));  // the folder is listed now
+  ASSERT_TRUE(resolved.exists);
+  const std::string host = resolved.hostParent.CStr();
+
+  // Made by the run: found in any case without listing the folder again.
+  Put("Dir\\Two.txt", "2");
+  ASSERT_TRUE(ResolvePath(Path("DIR\\two.TXT").CStr(), &resolved));
+  EXPECT_TRUE(resolved.exists);
+  EXPECT_STREQ(resolved.name.CStr(), "Two.txt");
+  EXPECT_FALSE(ResolvePath(Path("Dir\\Two.txt\\x").CStr(), &resolved));
+
+  // Removed by the run, then made by another process in another case. (The
+  // pause puts the other process's change on a later tick of the file
+  // system's clock.)
+  ASSERT_TRUE(RemoveFile(Path("dir\\one.txt").CStr()));
+  ASSERT_TRUE(ResolvePath(Path("Dir\\One.txt").CStr(), &resolved));
+  EXPECT_FALSE(resolved.exists);
+  usleep(50000);
+  ASSERT_EQ(close(creat((host + "/ONE.txt").c_str(), 0666)), 0);
+  ASSERT_TRUE(ResolvePath(Path("Dir\\one.TXT").CStr(), &resolved));
+  EXPECT_TRUE(resolved.exists);
+  EXPECT_STREQ(resolved.name.CStr(), "ONE.txt");
+  ASSERT_EQ(unlink((host + "/ONE.txt").c_str()), 0);
+  usleep(50000);
+  ASSERT_TRUE(ResolvePath(Path("Dir\\one.TXT").CStr(), &resolved));
+  EXPECT_FALSE(resolved.exists);
+
+  // The folder itself replaced by another process under another case: the
+  // remembered folder is gone, the path is walked again.
+  ASSERT_EQ(unlink((host + "/Two.txt").c_str()), 0);
+  ASSERT_EQ(rmdir(host.c_str()), 0);
+  std::string other = host.substr(0, host.size() - 3) + "DIR";
+  ASSERT_EQ(mkdir(other.c_str(), 0777), 0);
+  ASSERT_EQ(close(creat((other + "/Three.txt").c_str(), 0666)), 0);
+  ASSERT_TRUE(ResolvePath(Path("Dir\\three.txt").CStr(), &resolved));
+  EXPECT_TRUE(resolved.exists);
+  EXPECT_EQ(std::string(resolved.host.CStr()), other + "/Three.txt");
+
+  // Renamed by the run: old names are gone, new ones there.
+  ASSERT_TRUE(MoveFilePath(Path("dir").CStr(), Path("Moved").CStr(), 0));
+  EXPECT_FALSE(ResolvePath(Path("Dir\\three.txt").CStr(), &resolved));
+  ASSERT_TRUE(ResolvePath(Path("MOVED\\THREE.TXT").CStr(), &resolved));
+  EXPECT_TRUE(resolved.exists);
+}
+
 TEST(SandboxNames, ShortNames) {
   struct Case {
     const char* name;
