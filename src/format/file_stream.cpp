@@ -70,6 +70,17 @@ i32 AssembleFromVolumes(ByteSource* programFile, const FileStreamLayout& layout,
 
 }  // namespace
 
+void FileStreamBytes::Own(core::ByteBuffer& buffer) {
+  owned_ = static_cast<core::ByteBuffer&&>(buffer);
+  data_ = owned_.Data();
+  size_ = owned_.Size();
+}
+
+void FileStreamBytes::Clear() {
+  core::ByteBuffer none;
+  Own(none);
+}
+
 FileStreamLayout FileStreamLayoutOf(const OpenedArchive& archive, u32 productFlags, u32 firstSequenceNumber) {
   const ArchiveHeader& header = archive.header;
   FileStreamLayout layout;
@@ -102,24 +113,25 @@ i32 AssembleFileStream(ByteSource* programFile, const FileStreamLayout& layout, 
   if (layout.length < 0) return kCorruptFileDataSize;
   if (layout.bytesInProgramFile < 0) return kCorruptArchiveEnd;
   core::ByteBuffer buffer;
+  i32 code = 0;
   if (layout.bytesInProgramFile >= layout.length) {
     // The whole stream is here: used in place when the source can lend it,
     // else read once.
-    if (layout.length == 0) return 0;
-    if (!programFile) return kCorruptVolumeRead;
-    if (const u8* view = programFile->View(layout.streamStart, layout.length)) {
-      stream.Lend(view, static_cast<std::size_t>(layout.length));
-      return 0;
+    if (layout.length > 0) {
+      if (!programFile) return kCorruptVolumeRead;
+      if (const u8* view = programFile->View(layout.streamStart, layout.length)) {
+        stream.Lend(view, static_cast<std::size_t>(layout.length));
+        return 0;
+      }
+      buffer.Reserve(static_cast<std::size_t>(layout.length));
+      if (!programFile->ReadAt(layout.streamStart, buffer.Data(), layout.length)) return kCorruptVolumeRead;
+      buffer.SetSizeUnchecked(static_cast<std::size_t>(layout.length));
     }
-    buffer.Reserve(static_cast<std::size_t>(layout.length));
-    if (!programFile->ReadAt(layout.streamStart, buffer.Data(), layout.length)) return kCorruptVolumeRead;
-    buffer.SetSizeUnchecked(static_cast<std::size_t>(layout.length));
-    stream.Own(static_cast<core::ByteBuffer&&>(buffer));
-    return 0;
+  } else {
+    if (!volumes) return kCorruptVolumeRead;
+    code = AssembleFromVolumes(programFile, layout, *volumes, buffer);
   }
-  if (!volumes) return kCorruptVolumeRead;
-  i32 code = AssembleFromVolumes(programFile, layout, *volumes, buffer);
-  if (code == 0) stream.Own(static_cast<core::ByteBuffer&&>(buffer));
+  if (code == 0) stream.Own(buffer);
   return code;
 }
 
@@ -133,7 +145,7 @@ i32 DecodeFileStream(const FileStreamLayout& layout, FileStreamBytes& stream) {
   if (!layout.compressed || layout.length == 0) return 0;
   core::ByteBuffer decoded;
   if (!DecompressBlock(stream.Data(), stream.Size(), layout.maxDecompressedSize, decoded)) return kCorruptStreamDecode;
-  stream.Own(static_cast<core::ByteBuffer&&>(decoded));
+  stream.Own(decoded);
   return 0;
 }
 

@@ -39,27 +39,20 @@ class FileStreamBytes {
 
   const u8* Data() const { return data_; }
   std::size_t Size() const { return size_; }
-  bool IsLent() const { return lent_; }
 
-  // Bytes valid for as long as the source that lent them.
+  // Bytes valid for as long as the source that lent them (on an empty
+  // FileStreamBytes).
   void Lend(const u8* data, std::size_t size) {
-    owned_ = core::ByteBuffer();
     data_ = data;
     size_ = size;
-    lent_ = true;
   }
-  void Own(core::ByteBuffer&& buffer) {
-    owned_ = static_cast<core::ByteBuffer&&>(buffer);
-    data_ = owned_.Data();
-    size_ = owned_.Size();
-    lent_ = false;
-  }
-  void Clear() { Own(core::ByteBuffer()); }
+  // Takes the buffer's bytes (buffer is left empty).
+  void Own(core::ByteBuffer& buffer);
+  void Clear();
 
  private:
   const u8* data_ = nullptr;
   std::size_t size_ = 0;
-  bool lent_ = false;
   core::ByteBuffer owned_;
 };
 

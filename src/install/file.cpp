@@ -313,12 +313,8 @@ bool File::ReadRange(core::ByteBuffer& out, i32 position, i32 size) {
 
 const u8* File::MapRange(i32 position, i32 size) {
   platform::UnmapFileRange(&view_);
-  if (inMemory_ || !handle_ || !canRead_ || position < 0 || size <= 0) return nullptr;
-  i32 length = Size();
-  // Bytes past the end of a mapped file cannot be read (SIGBUS on POSIX).
-  if (length < 0 || static_cast<i64>(position) + size > length) return nullptr;
-  if (!platform::MapFileRange(handle_, position, size, &view_)) return nullptr;
-  return view_.data;
+  if (inMemory_ || !handle_ || position < 0 || size <= 0) return nullptr;
+  return platform::MapFileRange(handle_, position, size, &view_) ? view_.data : nullptr;
 }
 
 bool File::ReadTail(void* buffer, i32 size) {

@@ -108,8 +108,8 @@ class File {
   // A read-only view of size bytes at position, mapped from the system's
   // cache without a copy (platform::MapFileRange); valid until the file is
   // closed or mapped again. Null when the range does not lie inside the
-  // file, the file is in memory or the system cannot map it: the caller
-  // then reads the bytes.
+  // file, the file is in memory or the system cannot map it (any failure is
+  // a null): the caller then reads the bytes.
   const u8* MapRange(i32 position, i32 size);
   // The last size bytes; false when size < 1 or the file is shorter.
   bool ReadTail(void* buffer, i32 size);

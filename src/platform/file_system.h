@@ -92,11 +92,11 @@ bool CanMoveWithFlags();
 struct FileView {
   const u8* data = nullptr;  // the first byte asked for
   void* base = nullptr;      // where the mapping starts (aligned below data)
-  std::size_t mapped = 0;    // bytes mapped from base
+  std::size_t mapped = 0;    // bytes mapped from base (POSIX)
 };
-// Maps length bytes at offset (length > 0, read access); false with the
-// last error set when the system cannot map them, so the caller reads them
-// instead. view must not hold a mapping.
+// Maps length bytes at offset of a file opened with read access (offset
+// >= 0, length > 0, the range inside the file); false when the system cannot
+// map them, so the caller reads them instead. view must not hold a mapping.
 bool MapFileRange(FileHandle file, i64 offset, i64 length, FileView* view);
 void UnmapFileRange(FileView* view);
 

@@ -227,6 +227,11 @@ bool MapFileRange(FileHandle file, i64 offset, i64 length, FileView* view) {
   *view = FileView();
   if (!file || offset < 0 || length <= 0) return Fail(kErrorInvalidParameter);
   if (!(FileOf(file)->access & kAccessRead)) return Fail(kErrorAccessDenied);
+  // Bytes past the end of a mapped file cannot be read (SIGBUS): the range
+  // must lie inside the file as it is now.
+  struct stat info{};
+  if (fstat(FileOf(file)->fd, &info) != 0) return FailFromErrno(errno);
+  if (offset > info.st_size || length > info.st_size - offset) return Fail(kErrorInvalidParameter);
   const i64 page = sysconf(_SC_PAGESIZE) > 0 ? sysconf(_SC_PAGESIZE) : 4096;
   const i64 start = offset - offset % page;
   const std::size_t span = static_cast<std::size_t>(offset - start + length);

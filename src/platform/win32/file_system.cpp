@@ -77,34 +77,18 @@ bool FlushFileData(FileHandle file) { return FlushFileBuffers(HandleOf(file)) !=
 
 bool MapFileRange(FileHandle file, i64 offset, i64 length, FileView* view) {
   *view = FileView();
-  if (!file || offset < 0 || length <= 0) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return false;
-  }
-  // A view starts on the allocation granularity (64 KiB on every Windows).
-  SYSTEM_INFO info;
-  GetSystemInfo(&info);
-  const i64 granularity = info.dwAllocationGranularity ? info.dwAllocationGranularity : 65536;
-  const i64 start = offset - offset % granularity;
-  const i64 span = offset - start + length;
-  if (static_cast<u64>(span) > static_cast<SIZE_T>(-1)) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return false;
-  }
-  // The mapping object may go at once: the view keeps the section alive.
+  // The view starts at the file's start, which is on every allocation
+  // granularity: address space is all the bytes before offset cost, and a
+  // caller's offsets (an installer's, below 2 GiB) keep the view well inside
+  // it. A view reaching past the end of the file is refused. The mapping
+  // object may go at once: the view keeps the section alive.
   HANDLE mapping = CreateFileMappingA(HandleOf(file), nullptr, PAGE_READONLY, 0, 0, nullptr);
   if (!mapping) return false;
-  void* base = MapViewOfFile(mapping, FILE_MAP_READ, static_cast<DWORD>(static_cast<u64>(start) >> 32),
-                             static_cast<DWORD>(start & 0xFFFFFFFF), static_cast<SIZE_T>(span));
-  DWORD error = GetLastError();
+  void* base = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, static_cast<SIZE_T>(offset + length));
   CloseHandle(mapping);
-  if (!base) {
-    SetLastError(error);
-    return false;
-  }
+  if (!base) return false;
   view->base = base;
-  view->mapped = static_cast<std::size_t>(span);
-  view->data = static_cast<const u8*>(base) + (offset - start);
+  view->data = static_cast<const u8*>(base) + offset;
   return true;
 }
 

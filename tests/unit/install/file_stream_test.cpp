@@ -118,6 +118,19 @@ TEST_F(FileStreamTest, AStreamHeldWholeIsReadOnceAndNoVolumeIsLookedFor) {
   EXPECT_EQ(Positions(), "36 ");
 }
 
+TEST_F(FileStreamTest, AStreamTheSourceCanLendIsUsedInPlace) {
+  std::vector<u8> installer(100, 0x5A);
+  installer.insert(installer.end(), data.begin(), data.end());
+  format::MemorySource source(installer.data(), static_cast<i64>(installer.size()));
+  FileStreamInput input = Split(data.size(), {});
+  input.programFile = &source;
+  input.streamStart = 100;
+  format::FileStreamBytes stream;
+  ASSERT_EQ(LoadFileStream(input, stream), 0);
+  EXPECT_EQ(stream.Data(), installer.data() + 100) << "the stream was copied";
+  EXPECT_EQ(Bytes(stream), data);
+}
+
 TEST_F(FileStreamTest, VolumesContinueTheStreamAndGiveNoMoreThanIsMissing) {
   FileStreamInput input = Split(1000, {1200, 2000});  // the last one holds 1,200 bytes too many
   format::FileStreamBytes stream;
