@@ -26,9 +26,7 @@ class MemorySource final : public ByteSource {
   MemorySource(const u8* data, i64 size) : data_(data), size_(size < 0 ? 0 : size) {}
   i64 Size() override { return size_; }
   bool ReadAt(i64 position, u8* buffer, i64 n) override;
-  const u8* View(i64 position, i64 n) override {
-    return position >= 0 && n >= 0 && position <= size_ && n <= size_ - position ? data_ + position : nullptr;
-  }
+  const u8* View(i64 position, i64 n) override;
 
  private:
   const u8* data_;

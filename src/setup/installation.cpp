@@ -17,6 +17,7 @@
 #include "payload/folders.h"
 #include "payload/messages.h"
 #include "payload/product_flags.h"
+#include "payload/system_paths.h"
 #include "setup/installer_run.h"
 #include "ui/progress.h"
 
@@ -36,6 +37,9 @@ void ChooseInstallDirectory() {
 void RunFileLoop(InstallerRun& run) {
   payload::InstallFolders& folders = payload::Folders();
   install::FileSource source(run.file);
+  // The installer opened is the running program (the command line may name
+  // another file): its archive section is in memory already.
+  if (run.file.Name() == payload::GetSystemPaths().installerPath) source.IsProgramImage(run.archive.layout);
   install::InstallFilesInput input;
   input.stream = install::FileStreamInputOf(source, run.archive, run.script.volumeBaseName.CStr(),
                                             run.script.firstSequenceNumber, payload::ProductFlags());

@@ -75,27 +75,17 @@ bool SetFileEnd(FileHandle file) { return SetEndOfFile(HandleOf(file)) != 0; }
 
 bool FlushFileData(FileHandle file) { return FlushFileBuffers(HandleOf(file)) != 0; }
 
-bool MapFileRange(FileHandle file, i64 offset, i64 length, FileView* view) {
+// The stub reads its own archive from its loaded image (ProgramImageBytes),
+// which the system has mapped already; a file it is not running is rare
+// (a command line naming another installer) and is read instead, which
+// keeps the mapping calls out of the stub.
+bool MapFileRange(FileHandle, i64, i64, FileView* view) {
   *view = FileView();
-  // The view starts at the file's start, which is on every allocation
-  // granularity: address space is all the bytes before offset cost, and a
-  // caller's offsets (an installer's, below 2 GiB) keep the view well inside
-  // it. A view reaching past the end of the file is refused. The mapping
-  // object may go at once: the view keeps the section alive.
-  HANDLE mapping = CreateFileMappingA(HandleOf(file), nullptr, PAGE_READONLY, 0, 0, nullptr);
-  if (!mapping) return false;
-  void* base = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, static_cast<SIZE_T>(offset + length));
-  CloseHandle(mapping);
-  if (!base) return false;
-  view->base = base;
-  view->data = static_cast<const u8*>(base) + offset;
-  return true;
+  SetLastError(ERROR_NOT_SUPPORTED);
+  return false;
 }
 
-void UnmapFileRange(FileView* view) {
-  if (view->base) UnmapViewOfFile(view->base);
-  *view = FileView();
-}
+void UnmapFileRange(FileView*) {}
 
 bool GetLastWriteTime(FileHandle file, core::DateTime* local) {
   FILETIME written, localTime;

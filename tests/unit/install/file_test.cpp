@@ -250,8 +250,9 @@ TEST_F(FileTest, RangesAndTailsStayInsideTheFile) {
 }
 
 // A mapped range holds the file's bytes where it starts, at any offset (the
-// Win32 view begins on a 64 KiB boundary, the POSIX one on a page), and
-// never reaches past the end of the file.
+// view begins on a page boundary), and never reaches past the end of the
+// file. Win32 maps nothing (the stub lends its archive from its own image),
+// so every range is read there instead.
 TEST_F(FileTest, MappedRangesHoldTheFileAndStayInsideIt) {
   std::string bytes(200000, '\0');
   for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 + i / 251);
@@ -271,6 +272,10 @@ TEST_F(FileTest, MappedRangesHoldTheFileAndStayInsideIt) {
   };
   for (const Case& c : cases) {
     const u8* view = file.MapRange(c.position, c.size);
+#ifdef _WIN32
+    EXPECT_EQ(view, nullptr);
+    continue;
+#endif
     ASSERT_EQ(view != nullptr, c.ok) << c.position << "+" << c.size;
     if (view) {
       EXPECT_EQ(std::memcmp(view, bytes.data() + c.position, static_cast<std::size_t>(c.size)), 0)
