@@ -147,7 +147,7 @@ void ReadStream(InstallerContents& c, format::ByteSource& file) {
       format::FileStreamLayoutOf(c.archive, c.script.productFlags, c.script.firstSequenceNumber);
   c.streamPresent = layout.bytesInProgramFile > 0 ? static_cast<u64>(layout.bytesInProgramFile) : 0;
   VolumesOnDisk volumes(c);
-  core::ByteBuffer stream;
+  format::FileStreamBytes stream;
   i32 code = format::AssembleFileStream(&file, layout, &volumes, stream);
   if (code == kVolumeRefused) return;  // volumeProblem says which
   if (code == 0) code = format::CheckFileStream(layout, stream, &c.streamChecksum);

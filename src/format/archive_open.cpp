@@ -10,6 +10,10 @@
 
 namespace kova::format {
 
+const u8* MemorySource::View(i64 position, i64 n) {
+  return position >= 0 && n >= 0 && n <= size_ - position ? data_ + position : nullptr;
+}
+
 bool MemorySource::ReadAt(i64 position, u8* buffer, i64 n) {
   if (position < 0 || n < 0 || position > size_ || n > size_ - position) return false;
   if (n > 0) std::memcpy(buffer, data_ + position, static_cast<std::size_t>(n));

@@ -14,6 +14,11 @@ class ByteSource {
   virtual i64 Size() = 0;
   // Reads exactly n bytes at position; false when they are not all there.
   virtual bool ReadAt(i64 position, u8* buffer, i64 n) = 0;
+  // The n bytes at position in place, without a copy (memory the source
+  // holds, or a mapping of its file), valid while the source lives and until
+  // the next View; null when the source cannot lend them, and then ReadAt
+  // gives them.
+  virtual const u8* View(i64 /*position*/, i64 /*n*/) { return nullptr; }
 };
 
 class MemorySource final : public ByteSource {
@@ -21,6 +26,7 @@ class MemorySource final : public ByteSource {
   MemorySource(const u8* data, i64 size) : data_(data), size_(size < 0 ? 0 : size) {}
   i64 Size() override { return size_; }
   bool ReadAt(i64 position, u8* buffer, i64 n) override;
+  const u8* View(i64 position, i64 n) override;
 
  private:
   const u8* data_;

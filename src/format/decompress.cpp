@@ -430,21 +430,23 @@ bool DecompressInto(const u8* block, std::size_t blockSize, u8* out, std::size_t
   return DecodeStream(block + kBlockHeaderSize, blockSize - kBlockHeaderSize, out, outSize, outSize);
 }
 
-bool Decompress(core::ByteBuffer& buffer, std::size_t maxOutputSize) {
-  i64 declared = BlockOutputSize(buffer.Data(), buffer.Size());
+bool DecompressBlock(const u8* block, std::size_t blockSize, std::size_t maxOutputSize, core::ByteBuffer& out) {
+  i64 declared = BlockOutputSize(block, blockSize);
   if (declared < 0 || static_cast<u64>(declared) > maxOutputSize) return false;
   std::size_t size = static_cast<std::size_t>(declared);
-  // Decoded beside the block so that a failure leaves the block untouched;
-  // the margin lets the wide copies run right up to the last bytes.
+  // The margin lets the wide copies run right up to the last bytes.
   core::ByteBuffer output;
   output.Reserve(size + kWideMargin);
-  if (!DecodeStream(buffer.Data() + kBlockHeaderSize, buffer.Size() - kBlockHeaderSize,
-                    output.Data(), size, output.Capacity())) {
+  if (!DecodeStream(block + kBlockHeaderSize, blockSize - kBlockHeaderSize, output.Data(), size, output.Capacity()))
     return false;
-  }
   output.SetSizeUnchecked(size);
-  buffer = static_cast<core::ByteBuffer&&>(output);
+  out = static_cast<core::ByteBuffer&&>(output);
   return true;
+}
+
+bool Decompress(core::ByteBuffer& buffer, std::size_t maxOutputSize) {
+  // Decoded beside the block so that a failure leaves the block untouched.
+  return DecompressBlock(buffer.Data(), buffer.Size(), maxOutputSize, buffer);
 }
 
 }  // namespace kova::format

@@ -31,6 +31,11 @@ i64 BlockOutputSize(const u8* block, std::size_t blockSize);
 // holds unspecified bytes.
 bool DecompressInto(const u8* block, std::size_t blockSize, u8* out, std::size_t outSize);
 
+// Decodes a whole block into out, which is replaced only on success. The
+// declared size comes from untrusted input, so a block declaring more than
+// maxOutputSize bytes fails before anything is allocated.
+bool DecompressBlock(const u8* block, std::size_t blockSize, std::size_t maxOutputSize, core::ByteBuffer& out);
+
 // Replaces the compressed block in buffer by its decompressed bytes. The
 // declared size comes from untrusted input, so a block declaring more than
 // maxOutputSize bytes fails before anything is allocated. On failure the

@@ -70,6 +70,17 @@ i32 AssembleFromVolumes(ByteSource* programFile, const FileStreamLayout& layout,
 
 }  // namespace
 
+void FileStreamBytes::Own(core::ByteBuffer& buffer) {
+  owned_ = static_cast<core::ByteBuffer&&>(buffer);
+  data_ = owned_.Data();
+  size_ = owned_.Size();
+}
+
+void FileStreamBytes::Clear() {
+  core::ByteBuffer none;
+  Own(none);
+}
+
 FileStreamLayout FileStreamLayoutOf(const OpenedArchive& archive, u32 productFlags, u32 firstSequenceNumber) {
   const ArchiveHeader& header = archive.header;
   FileStreamLayout layout;
@@ -97,31 +108,45 @@ core::String VolumeFileName(const char* baseName, i32 number) {
 }
 
 i32 AssembleFileStream(ByteSource* programFile, const FileStreamLayout& layout, VolumeFiles* volumes,
-                       core::ByteBuffer& stream) {
-  stream = core::ByteBuffer();
+                       FileStreamBytes& stream) {
+  stream.Clear();
   if (layout.length < 0) return kCorruptFileDataSize;
   if (layout.bytesInProgramFile < 0) return kCorruptArchiveEnd;
+  core::ByteBuffer buffer;
+  i32 code = 0;
   if (layout.bytesInProgramFile >= layout.length) {
-    // The whole stream is here: read once, used in place.
-    stream.Reserve(static_cast<std::size_t>(layout.length));
-    if (layout.length > 0 && (!programFile || !programFile->ReadAt(layout.streamStart, stream.Data(), layout.length)))
-      return kCorruptVolumeRead;
-    stream.SetSizeUnchecked(static_cast<std::size_t>(layout.length));
-    return 0;
+    // The whole stream is here: used in place when the source can lend it,
+    // else read once.
+    if (layout.length > 0) {
+      if (!programFile) return kCorruptVolumeRead;
+      if (const u8* view = programFile->View(layout.streamStart, layout.length)) {
+        stream.Lend(view, static_cast<std::size_t>(layout.length));
+        return 0;
+      }
+      buffer.Reserve(static_cast<std::size_t>(layout.length));
+      if (!programFile->ReadAt(layout.streamStart, buffer.Data(), layout.length)) return kCorruptVolumeRead;
+      buffer.SetSizeUnchecked(static_cast<std::size_t>(layout.length));
+    }
+  } else {
+    if (!volumes) return kCorruptVolumeRead;
+    code = AssembleFromVolumes(programFile, layout, *volumes, buffer);
   }
-  if (!volumes) return kCorruptVolumeRead;
-  return AssembleFromVolumes(programFile, layout, *volumes, stream);
+  if (code == 0) stream.Own(buffer);
+  return code;
 }
 
-i32 CheckFileStream(const FileStreamLayout& layout, const core::ByteBuffer& stream, u32* actual) {
+i32 CheckFileStream(const FileStreamLayout& layout, const FileStreamBytes& stream, u32* actual) {
   u32 sum = Checksum32(stream.Data(), static_cast<i64>(stream.Size()));
   if (actual) *actual = sum;
   return sum == layout.checksum ? 0 : kCorruptStreamChecksum;
 }
 
-i32 DecodeFileStream(const FileStreamLayout& layout, core::ByteBuffer& stream) {
+i32 DecodeFileStream(const FileStreamLayout& layout, FileStreamBytes& stream) {
   if (!layout.compressed || layout.length == 0) return 0;
-  return Decompress(stream, layout.maxDecompressedSize) ? 0 : kCorruptStreamDecode;
+  core::ByteBuffer decoded;
+  if (!DecompressBlock(stream.Data(), stream.Size(), layout.maxDecompressedSize, decoded)) return kCorruptStreamDecode;
+  stream.Own(decoded);
+  return 0;
 }
 
 }  // namespace kova::format

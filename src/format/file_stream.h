@@ -10,7 +10,9 @@
 // inspector reports what is missing), so they come through VolumeFiles; the
 // checks and their codes are the same for everyone.
 //
-// Memory: when the installer holds the whole stream it is read once into the
+// Memory: when the installer holds the whole stream its bytes are used in
+// place, where the source can lend them (ByteSource::View: a mapping of the
+// installer's file, or memory a host tool holds), else read once into the
 // one buffer the records are then used from; otherwise the buffer is sized
 // for the whole stream only once a first volume has been accepted (a damaged
 // length in an installer without volumes allocates nothing), and a volume
@@ -26,6 +28,33 @@
 namespace kova::format {
 
 struct OpenedArchive;
+
+// The stream's bytes: lent by the installer's source, or held in a buffer
+// of its own (assembled from volumes, read, or decompressed).
+class FileStreamBytes {
+ public:
+  FileStreamBytes() = default;
+  FileStreamBytes(const FileStreamBytes&) = delete;
+  FileStreamBytes& operator=(const FileStreamBytes&) = delete;
+
+  const u8* Data() const { return data_; }
+  std::size_t Size() const { return size_; }
+
+  // Bytes valid for as long as the source that lent them (on an empty
+  // FileStreamBytes).
+  void Lend(const u8* data, std::size_t size) {
+    data_ = data;
+    size_ = size;
+  }
+  // Takes the buffer's bytes (buffer is left empty).
+  void Own(core::ByteBuffer& buffer);
+  void Clear();
+
+ private:
+  const u8* data_ = nullptr;
+  std::size_t size_ = 0;
+  core::ByteBuffer owned_;
+};
 
 // Where the stream lies and how it is stored.
 struct FileStreamLayout {
@@ -75,14 +104,15 @@ class VolumeFiles {
 // lies before the stream, 50 the installer's or a volume's bytes cannot be
 // read, or whatever VolumeFiles::Refused ended with.
 i32 AssembleFileStream(ByteSource* programFile, const FileStreamLayout& layout, VolumeFiles* volumes,
-                       core::ByteBuffer& stream);
+                       FileStreamBytes& stream);
 
 // The stored stream's checksum: 0 or 55. actual, when given, receives the
 // checksum computed.
-i32 CheckFileStream(const FileStreamLayout& layout, const core::ByteBuffer& stream, u32* actual = nullptr);
+i32 CheckFileStream(const FileStreamLayout& layout, const FileStreamBytes& stream, u32* actual = nullptr);
 
 // Replaces a compressed stream by its decompressed bytes (nothing to do for a
-// stored or empty one): 0 or 60.
-i32 DecodeFileStream(const FileStreamLayout& layout, core::ByteBuffer& stream);
+// stored or empty one): 0 or 60. The compressed bytes are let go once the
+// decoding is done.
+i32 DecodeFileStream(const FileStreamLayout& layout, FileStreamBytes& stream);
 
 }  // namespace kova::format

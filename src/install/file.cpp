@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/paths.h"
+#include "install/file_source.h"
 #include "install/temp_files.h"
 #include "payload/fatal.h"
 #include "platform/process.h"
@@ -145,6 +146,7 @@ bool File::WriteImageBack() {
 
 bool File::Close() {
   bool ok = true;
+  platform::UnmapFileRange(&view_);
   if (inMemory_ && dirty_ && handle_) ok = WriteImageBack();
   image_ = core::ByteBuffer();
   imagePosition_ = 0;
@@ -308,6 +310,22 @@ bool File::ReadRange(core::ByteBuffer& out, i32 position, i32 size) {
     return false;
   }
   return true;
+}
+
+const u8* File::MapRange(i32 position, i32 size) {
+  platform::UnmapFileRange(&view_);
+  if (inMemory_ || !handle_ || position < 0 || size <= 0) return nullptr;
+  return platform::MapFileRange(handle_, position, size, &view_) ? view_.data : nullptr;
+}
+
+const u8* FileSource::View(i64 position, i64 n) {
+  if (position < 0 || n <= 0 || position > 0x7FFFFFFF || n > 0x7FFFFFFF - position) return nullptr;
+  const u32 at = static_cast<u32>(position), size = static_cast<u32>(n);
+  const u32 offset = at - section_.rawPointer;  // wraps to a large value before the section
+  if (section_.rawPointer != 0 && offset < section_.rawSize && size <= section_.rawSize - offset) {
+    if (const u8* image = platform::ProgramImageBytes(section_.virtualAddress + offset, size)) return image;
+  }
+  return file_.MapRange(static_cast<i32>(at), static_cast<i32>(size));
 }
 
 bool File::ReadTail(void* buffer, i32 size) {

@@ -105,6 +105,12 @@ class File {
   // size bytes from position into out; false, before anything is allocated,
   // unless the whole range lies inside the file.
   bool ReadRange(core::ByteBuffer& out, i32 position, i32 size);
+  // A read-only view of size bytes at position, mapped from the system's
+  // cache without a copy (platform::MapFileRange); valid until the file is
+  // closed or mapped again. Null when the range does not lie inside the
+  // file, the file is in memory or the system cannot map it (any failure is
+  // a null): the caller then reads the bytes.
+  const u8* MapRange(i32 position, i32 size);
   // The last size bytes; false when size < 1 or the file is shorter.
   bool ReadTail(void* buffer, i32 size);
   // Ends the file at the position (needs write access).
@@ -128,6 +134,7 @@ class File {
   platform::FileHandle handle_ = nullptr;
   core::String name_;
   core::ByteBuffer image_;
+  platform::FileView view_;
   i32 imagePosition_ = 0;
   bool inMemory_ = false;
   bool dirty_ = false;

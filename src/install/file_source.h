@@ -1,6 +1,7 @@
 // An open installer or volume file as a ByteSource for the readers of format/.
 #pragma once
 
+#include "format/archive.h"
 #include "format/byte_source.h"
 #include "install/file.h"
 
@@ -16,9 +17,16 @@ class FileSource final : public format::ByteSource {
     if (position < 0 || n < 0 || position > 0x7FFFFFFF || n > 0x7FFFFFFF - position) return false;
     return file_.ReadAt(static_cast<i32>(position), buffer, static_cast<i32>(n));
   }
+  // The installer's own archive section is lent from the program's image,
+  // where the system has already put it when the program is the installer
+  // (the stub), else the file is mapped.
+  const u8* View(i64 position, i64 n) override;
+  // The file is the running program's own: its archive section lies there.
+  void IsProgramImage(const format::PeLayout& layout) { section_ = layout; }
 
  private:
   install::File& file_;
+  format::PeLayout section_;
 };
 
 }  // namespace kova::install

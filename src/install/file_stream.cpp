@@ -67,7 +67,7 @@ core::String VolumePath(const char* folder, const char* baseName, i32 number) {
   return core::JoinPath(folder, format::VolumeFileName(baseName, number).CStr());
 }
 
-i32 LoadFileStream(const FileStreamInput& input, core::ByteBuffer& stream) {
+i32 LoadFileStream(const FileStreamInput& input, format::FileStreamBytes& stream) {
   ui::SetPhase(payload::kMsgPhasePreparing);
   PromptedVolumes volumes(input);
   if (i32 code = format::AssembleFileStream(input.programFile, input, &volumes, stream)) return code;

@@ -22,7 +22,7 @@ struct FileStreamInput : format::FileStreamLayout {
 // Returns 0 or the corrupt code of format/file_stream.h; a volume missing in
 // automatic mode, where nobody could be asked, ends with 50. Cancelling at
 // the volume prompt ends the program (ExitInstaller).
-i32 LoadFileStream(const FileStreamInput& input, core::ByteBuffer& stream);
+i32 LoadFileStream(const FileStreamInput& input, format::FileStreamBytes& stream);
 
 // The path of volume number beside the installer.
 core::String VolumePath(const char* folder, const char* baseName, i32 number);

@@ -214,7 +214,7 @@ FileStreamInput FileStreamInputOf(format::ByteSource& programFile, const format:
 }
 
 i32 TryInstallFiles(const InstallFilesInput& input, InstallFilesOutput& output) {
-  core::ByteBuffer stream;
+  format::FileStreamBytes stream;
   if (i32 code = LoadFileStream(input.stream, stream)) return code;
 
   ui::StartStep();

@@ -14,10 +14,14 @@ namespace {
 constexpr int kWriteAttempts = 3;
 constexpr i32 kVerifyBlock = 4096;
 
-bool WriteOnce(const char* target, const u8* data, i32 size) {
+// The stamp is set through the handle that wrote the file: opening the file
+// once more only for its time would cost a second open and path lookup for
+// every file installed.
+bool WriteOnce(const char* target, const u8* data, i32 size, const format::FileStamp& stamp) {
   File file;
   if (file.Open(target, kModeCreate) != kOpenOk) return false;
   bool written = file.Write(data, size);
+  if (written && stamp.IsSet()) file.SetLastWriteStamp(stamp);
   return file.Close() && written;
 }
 
@@ -39,7 +43,7 @@ WriteResult WriteInstalledFile(const char* target, const u8* data, i32 size, con
   if (size < 0) return WriteResult::kNegativeSize;
   bool written = false;
   for (int attempt = 0; attempt < kWriteAttempts && !written; ++attempt) {
-    if (WriteOnce(target, data, size)) {
+    if (WriteOnce(target, data, size, stamp)) {
       written = !(options & format::kFlagVerifyFiles) || FileHoldsData(target, data, size);
     } else if (attempt == 0 && (options & format::kFlagClearReadOnly)) {
       SetReadOnly(target, false);
@@ -48,10 +52,6 @@ WriteResult WriteInstalledFile(const char* target, const u8* data, i32 size, con
   if (!written) {
     errorText.AppendFormat("%s %s\r\n", payload::GetMessage(payload::kMsgCannotInstall).CStr(), target);
     return WriteResult::kFailed;
-  }
-  if (stamp.IsSet()) {
-    File file;
-    if (file.Open(target, kModeUpdate) == kOpenOk) file.SetLastWriteStamp(stamp);
   }
   return WriteResult::kWritten;
 }

@@ -1,6 +1,6 @@
-// Writing one installed file: created afresh, written in one piece, checked
-// by reading it back when the installation asks for it, given the stamp
-// from the archive. A file that cannot be written gets three attempts; the
+// Writing one installed file: created afresh, written in one piece and given
+// the stamp from the archive, checked by reading it back when the
+// installation asks for it. A file that cannot be written gets three attempts; the
 // read-only attribute of an existing file is cleared after the first
 // failure when the installation allows it.
 #pragma once

@@ -85,6 +85,22 @@ bool MoveFilePath(const char* from, const char* to, u32 flags);
 // Whether MoveFileExA is there (looked up at run time in kernel32).
 bool CanMoveWithFlags();
 
+// A read-only view of part of an open file (mmap on POSIX): the bytes are
+// used where the system's cache holds them, with no copy. The view stays
+// valid after the handle is closed, until UnmapFileRange. On Win32 nothing
+// is mapped (the call fails): the stub's own archive comes from its
+// loaded image (ProgramImageBytes), and any other file is read.
+struct FileView {
+  const u8* data = nullptr;  // the first byte asked for
+  void* base = nullptr;      // where the mapping starts (aligned below data)
+  std::size_t mapped = 0;    // bytes mapped from base
+};
+// Maps length bytes at offset of a file opened with read access (offset
+// >= 0, length > 0, the range inside the file); false when the system cannot
+// map them, so the caller reads them instead. view must not hold a mapping.
+bool MapFileRange(FileHandle file, i64 offset, i64 length, FileView* view);
+void UnmapFileRange(FileView* view);
+
 // Owns one file handle; closes it when it goes.
 class ScopedFile {
  public:

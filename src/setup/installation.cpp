@@ -20,6 +20,7 @@
 #include "payload/message_box.h"
 #include "payload/messages.h"
 #include "payload/product_flags.h"
+#include "payload/system_paths.h"
 #include "payload/window_handles.h"
 #include "platform/restart.h"
 #include "platform/window.h"
@@ -33,6 +34,9 @@ namespace {
 void RunFileLoop(InstallerRun& run, const PreInstallChoices& choices) {
   payload::InstallFolders& folders = payload::Folders();
   install::FileSource source(run.file);
+  // The installer opened is the running program (the command line may name
+  // another file): its archive section is in memory already.
+  if (run.file.Name() == payload::GetSystemPaths().installerPath) source.IsProgramImage(run.archive.layout);
   install::InstallFilesInput input;
   input.stream = install::FileStreamInputOf(source, run.archive, run.script.volumeBaseName.CStr(),
                                             run.script.firstSequenceNumber, payload::ProductFlags());

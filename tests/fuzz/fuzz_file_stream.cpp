@@ -79,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     at += take;
   }
 
-  core::ByteBuffer stream;
+  format::FileStreamBytes stream;
   if (format::AssembleFileStream(&installer, layout, &volumes, stream) != 0) return 0;
   if (flags & 2) layout.checksum = format::Checksum32(stream.Data(), static_cast<i64>(stream.Size()));
   if (format::CheckFileStream(layout, stream) != 0 || format::DecodeFileStream(layout, stream) != 0) return 0;

@@ -21,6 +21,7 @@
 #include "core/memory.h"
 #include "platform/child_process.h"
 #include "platform/posix/errors.h"
+#include "platform/posix/folder_cache.h"
 #include "platform/posix/sandbox_paths.h"
 #include "platform/process.h"
 
@@ -159,6 +160,8 @@ ProcessHandle StartProcess(const char* commandLine, const char* workingDirectory
     posix::FailFromErrno(errno);
     return nullptr;
   }
+  // The child may change any folder the run remembers.
+  posix::ForgetFolders();
   pid_t pid = fork();
   if (pid == 0) {
     int error = 0;

@@ -14,6 +14,7 @@
 #include "platform/directory.h"
 #include "platform/file_system.h"
 #include "platform/posix/errors.h"
+#include "platform/posix/folder_cache.h"
 #include "platform/posix/sandbox_paths.h"
 
 namespace kova::platform {
@@ -101,6 +102,7 @@ bool MakeDirectory(const char* path) {
   if (!posix::ResolvePath(path, &resolved)) return false;
   if (resolved.exists) return Fail(kErrorAlreadyExists);
   if (mkdir(resolved.host.CStr(), 0777) != 0) return FailFromErrno(errno);
+  posix::NoteNameAdded(resolved.hostParent, resolved.name.CStr());
   return true;
 }
 
@@ -115,6 +117,7 @@ bool RemoveEmptyDirectory(const char* path) {
   if (posix::ResolvePath(posix::CurrentWindowsDirectory().CStr(), &current) && current.host == resolved.host)
     return Fail(kErrorSharingViolation);
   if (rmdir(resolved.host.CStr()) != 0) return FailFromErrno(errno == EEXIST ? ENOTEMPTY : errno);
+  posix::ForgetFolders();
   return true;
 }
 

@@ -12,6 +12,7 @@
 
 #include "platform/file_names.h"
 #include "platform/posix/errors.h"
+#include "platform/posix/folder_cache.h"
 #include "platform/posix/sandbox_paths.h"
 #include "platform/process.h"
 #include "platform/system_error.h"
@@ -79,6 +80,7 @@ u32 TempFileNameInto(const char* folder, const char* prefix, u32 unique, char* b
       return 0;
     }
     close(fd);
+    posix::NoteNameAdded(resolved.hostParent, resolved.name.CStr());
     std::memcpy(buffer, name.CStr(), static_cast<std::size_t>(name.Length()) + 1);
     return number;
   }

@@ -5,6 +5,7 @@
 // and times converted with the current offset from UTC.
 #include <errno.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -14,6 +15,7 @@
 #include "core/memory.h"
 #include "platform/file_system.h"
 #include "platform/posix/errors.h"
+#include "platform/posix/folder_cache.h"
 #include "platform/posix/pending_renames.h"
 #include "platform/posix/sandbox_paths.h"
 #include "platform/posix/share_mode.h"
@@ -83,13 +85,9 @@ FileHandle OpenFileHandle(const char* path, u32 access, u32 share, u32 creation,
     Fail(kErrorFileNotFound);
     return nullptr;
   }
-  if (existed) {
-    struct stat info{};
-    if (stat(resolved.host.CStr(), &info) == 0 && IsReadOnly(info) &&
-        ((access & kAccessWrite) || creation == kCreateAlways)) {
-      Fail(kErrorAccessDenied);
-      return nullptr;
-    }
+  if (existed && resolved.readOnly && ((access & kAccessWrite) || creation == kCreateAlways)) {
+    Fail(kErrorAccessDenied);
+    return nullptr;
   }
 
   // An existing file is truncated only after the share check: CREATE_ALWAYS
@@ -98,6 +96,8 @@ FileHandle OpenFileHandle(const char* path, u32 access, u32 share, u32 creation,
   if (fd < 0 && !existed && errno == EEXIST && creation != kCreateNew) {
     existed = true;  // made by someone else a moment ago
     fd = OpenDescriptor(resolved.host.CStr(), access, 0);
+  } else if (fd >= 0 && !existed) {
+    posix::NoteNameAdded(resolved.hostParent, resolved.name.CStr());
   }
   if (fd < 0) {
     FailFromErrno(errno);
@@ -223,6 +223,34 @@ bool SetLastWriteTime(FileHandle file, const core::DateTime& local) {
   return true;
 }
 
+bool MapFileRange(FileHandle file, i64 offset, i64 length, FileView* view) {
+  *view = FileView();
+  if (!file || offset < 0 || length <= 0) return Fail(kErrorInvalidParameter);
+  if (!(FileOf(file)->access & kAccessRead)) return Fail(kErrorAccessDenied);
+  // Bytes past the end of a mapped file cannot be read (SIGBUS): the range
+  // must lie inside the file as it is now.
+  struct stat info{};
+  if (fstat(FileOf(file)->fd, &info) != 0) return FailFromErrno(errno);
+  if (offset > info.st_size || length > info.st_size - offset) return Fail(kErrorInvalidParameter);
+  const i64 page = sysconf(_SC_PAGESIZE) > 0 ? sysconf(_SC_PAGESIZE) : 4096;
+  const i64 start = offset - offset % page;
+  const std::size_t span = static_cast<std::size_t>(offset - start + length);
+  // Populated at once: the whole view is read straight through (checksum,
+  // records), and one call maps the cached pages far faster than a fault
+  // for each.
+  void* base = mmap(nullptr, span, PROT_READ, MAP_SHARED | MAP_POPULATE, FileOf(file)->fd, static_cast<off_t>(start));
+  if (base == MAP_FAILED) return FailFromErrno(errno);
+  view->base = base;
+  view->mapped = span;
+  view->data = static_cast<const u8*>(base) + (offset - start);
+  return true;
+}
+
+void UnmapFileRange(FileView* view) {
+  if (view->base) munmap(view->base, view->mapped);
+  *view = FileView();
+}
+
 u32 FileAttributesOf(const char* path) {
   posix::SandboxPath resolved;
   if (!posix::ResolvePath(path, &resolved)) return kInvalidAttributes;
@@ -254,7 +282,11 @@ bool RemoveFile(const char* path) {
   struct stat info{};
   if (lstat(resolved.host.CStr(), &info) != 0) return Fail(kErrorFileNotFound);
   // A symbolic link goes itself, whatever it points to.
-  if (S_ISLNK(info.st_mode)) return unlink(resolved.host.CStr()) == 0 || FailFromErrno(errno);
+  if (S_ISLNK(info.st_mode)) {
+    if (unlink(resolved.host.CStr()) != 0) return FailFromErrno(errno);
+    posix::NoteNameRemoved(resolved.hostParent);
+    return true;
+  }
   if (S_ISDIR(info.st_mode)) return Fail(kErrorAccessDenied);
   if (IsReadOnly(info)) return Fail(kErrorAccessDenied);
   int fd = open(resolved.host.CStr(), O_RDONLY | O_CLOEXEC);
@@ -264,6 +296,7 @@ bool RemoveFile(const char* path) {
     if (inUse) return Fail(kErrorSharingViolation);
   }
   if (unlink(resolved.host.CStr()) != 0) return FailFromErrno(errno);
+  posix::NoteNameRemoved(resolved.hostParent);
   return true;
 }
 
@@ -289,6 +322,12 @@ bool MoveFilePath(const char* from, const char* to, u32 flags) {
   }
   core::String destination = target.exists && !sameFile ? target.host : target.hostParent + "/" + target.names.Last();
   if (std::rename(source.host.CStr(), destination.CStr()) != 0) return FailFromErrno(errno);
+  if (source.isDirectory) {
+    posix::ForgetFolders();
+  } else {
+    posix::NoteNameRemoved(source.hostParent);
+    posix::NoteNameRemoved(target.hostParent);
+  }
   return true;
 }
 

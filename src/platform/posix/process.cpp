@@ -38,6 +38,7 @@ void SetExitHandler(ExitHandler handler) { Host().exitHandler = handler; }
 }  // namespace posix
 
 core::String ModuleFileName() { return Host().moduleFileName; }
+const u8* ProgramImageBytes(u32 /*rva*/, u32 /*size*/) { return nullptr; }
 core::String FullCommandLine() { return Host().commandLine; }
 core::String WindowsDirectory() { return Host().windowsDirectory; }
 core::String SystemDirectory() { return Host().windowsDirectory + "\\SYSTEM"; }

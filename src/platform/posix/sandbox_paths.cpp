@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "platform/posix/errors.h"
+#include "platform/posix/folder_cache.h"
 #include "platform/posix/sandbox.h"
 #include "platform/process.h"
 
@@ -26,11 +27,6 @@ core::String HostJoin(const core::String& folder, const char* name) {
   if (joined.IsEmpty() || joined[joined.Length() - 1] != '/') joined += '/';
   joined += name;
   return joined;
-}
-
-bool IsHostDirectory(const char* hostPath) {
-  struct stat info{};
-  return stat(hostPath, &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 // Splits a Windows path text at backslashes onto names, applying "." and "..".
@@ -72,34 +68,25 @@ SystemError AddNames(const char* text, core::Array<core::String>& names, u32 opt
 
 bool HasWildcards(const core::String& name) { return name.Find("*") >= 0 || name.Find("?") >= 0; }
 
-// The stored name in hostFolder that the Windows name stands for, if any.
-bool LookUpName(const core::String& hostFolder, const core::String& name, core::String* stored) {
-  struct stat info{};
-  if (lstat(HostJoin(hostFolder, name.CStr()).CStr(), &info) == 0) {
+// The entry of hostFolder that the Windows name stands for: the exact
+// spelling first (one lstat), then the folder's listing, which is read once
+// and remembered (folder_cache.h). info gets the entry's stat, links
+// followed; a link that leads nowhere still exists, as a file.
+bool LookUpName(const core::String& hostFolder, const struct stat& folderInfo, const core::String& name,
+                core::String* stored, struct stat* info) {
+  core::String child = HostJoin(hostFolder, name.CStr());
+  if (lstat(child.CStr(), info) == 0) {
     *stored = name;
-    return true;
+  } else {
+    if (!FindInFolder(hostFolder, folderInfo, name, stored)) return false;
+    child = HostJoin(hostFolder, stored->CStr());
+    if (lstat(child.CStr(), info) != 0) return false;  // gone since it was listed
   }
-  DIR* folder = opendir(hostFolder.CStr());
-  if (!folder) return false;
-  bool found = false;
-  bool maybeAlias = name.Find("~") >= 0;
-  core::String alias;
-  while (dirent* entry = readdir(folder)) {
-    if (EqualNoCase(entry->d_name, name.CStr())) {
-      *stored = entry->d_name;
-      found = true;
-      break;
-    }
-    if (maybeAlias && alias.IsEmpty() && !IsShortName(entry->d_name) &&
-        EqualNoCase(ShortNameOf(entry->d_name).CStr(), name.CStr()))
-      alias = entry->d_name;
+  if (S_ISLNK(info->st_mode)) {
+    struct stat target{};
+    if (stat(child.CStr(), &target) == 0) *info = target;
   }
-  closedir(folder);
-  if (!found && !alias.IsEmpty()) {
-    *stored = alias;
-    found = true;
-  }
-  return found;
+  return true;
 }
 
 // Creates a Windows folder and its parents, quietly; for the sandbox's own tree.
@@ -183,6 +170,7 @@ void PrepareSandbox() {
   key += windowsDir;
   if (PreparedKey() == key) return;
   PreparedKey() = key;
+  ForgetFolders();
 
   // The root and its parents, then drive C.
   const core::String& root = SandboxRoot();
@@ -259,32 +247,46 @@ bool ResolvePath(const char* path, SandboxPath* out, u32 options) {
     out->windows += out->names[i];
   }
 
-  core::String host = DriveHostRoot(out->drive);
-  if (!IsHostDirectory(host.CStr())) return Fail(kErrorPathNotFound);
-  if (out->names.IsEmpty()) {
+  // The folder that holds the last name, when it was resolved before: one
+  // stat instead of a walk from the drive root.
+  const i32 count = out->names.Size();
+  core::String host;
+  struct stat folderInfo{};
+  i32 first = 0;
+  core::String parentWindows;
+  if (count > 1) {
+    parentWindows = out->windows.Left(out->windows.Length() - out->names[count - 1].Length() - 1);
+    if (CachedFolder(parentWindows, &host, &folderInfo)) first = count - 1;
+  }
+  if (first == 0) {
+    host = DriveHostRoot(out->drive);
+    if (stat(host.CStr(), &folderInfo) != 0 || !S_ISDIR(folderInfo.st_mode)) return Fail(kErrorPathNotFound);
+  }
+  if (count == 0) {
     out->host = host;
     out->hostParent = host;
     out->exists = out->isDirectory = out->isRoot = true;
     return true;
   }
-  for (i32 i = 0; i < out->names.Size(); ++i) {
+  for (i32 i = first; i < count; ++i) {
     const core::String& name = out->names[i];
-    bool last = i + 1 == out->names.Size();
+    bool last = i + 1 == count;
     core::String stored;
-    bool found = !HasWildcards(name) && LookUpName(host, name, &stored);
+    struct stat info{};
+    bool found = !HasWildcards(name) && LookUpName(host, folderInfo, name, &stored, &info);
     if (!found) {
       if (!last) return Fail(kErrorPathNotFound);
       out->hostParent = host;
       out->host = HostJoin(host, name.CStr());
       out->name = name;
-      return true;
+      break;
     }
     core::String child = HostJoin(host, stored.CStr());
-    struct stat info{};
-    bool isDirectory = stat(child.CStr(), &info) == 0 && S_ISDIR(info.st_mode);
+    bool isDirectory = S_ISDIR(info.st_mode);
     if (!last) {
       if (!isDirectory) return Fail(kErrorPathNotFound);
       host = child;
+      folderInfo = info;
       continue;
     }
     out->hostParent = host;
@@ -292,7 +294,9 @@ bool ResolvePath(const char* path, SandboxPath* out, u32 options) {
     out->name = stored;
     out->exists = true;
     out->isDirectory = isDirectory;
+    out->readOnly = !S_ISLNK(info.st_mode) && !(info.st_mode & S_IWUSR);
   }
+  if (count > 1 && first == 0) RememberFolder(parentWindows, out->hostParent, folderInfo);
   return true;
 }
 

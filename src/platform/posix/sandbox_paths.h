@@ -16,7 +16,10 @@
 // - Each name is looked up without regard to the case of ASCII letters: an
 //   exact match first, then any entry of the folder that differs only in case,
 //   then an entry whose 8.3 alias (ShortNameOf) it is. New names keep the case
-//   they are given.
+//   they are given. Folders resolved before and folder listings are
+//   remembered for the run (folder_cache.h), so a path costs one stat of its
+//   folder and one lstat of its name, and a folder is listed once, not once
+//   for each new name.
 // - Network paths (\\server\share) do not exist in the sandbox.
 #pragma once
 
@@ -34,6 +37,7 @@ struct SandboxPath {
   core::String name;                // last name: as stored when it exists, else as given
   bool exists = false;              // the whole path exists (links followed)
   bool isDirectory = false;
+  bool readOnly = false;            // an existing file without write permission
   bool isRoot = false;              // a drive root
 };
 

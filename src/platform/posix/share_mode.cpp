@@ -19,27 +19,52 @@ constexpr off_t kWrites = kShareLockBase + 1;
 constexpr off_t kDeniesReading = kShareLockBase + 2;
 constexpr off_t kDeniesWriting = kShareLockBase + 3;
 
-// Whether another open description holds a lock on the byte.
-bool HeldElsewhere(int fd, off_t byte) {
-  struct flock lock{};
-  lock.l_type = F_WRLCK;
-  lock.l_whence = SEEK_SET;
-  lock.l_start = byte;
-  lock.l_len = 1;
-  lock.l_pid = 0;
-  if (fcntl(fd, F_OFD_GETLK, &lock) != 0) return false;
-  return lock.l_type != F_UNLCK;
+// The four bytes as bits: bit i stands for the byte kShareLockBase + i.
+// Each run of neighbouring bytes is checked or taken by one call, so the
+// usual opens (all four bytes, or one) cost one call each way.
+template <typename PerRun>
+bool ForEachRun(u32 bits, PerRun perRun) {
+  for (int i = 0; i < 4;) {
+    if (!(bits & (1u << i))) {
+      ++i;
+      continue;
+    }
+    int end = i;
+    while (end < 4 && (bits & (1u << end))) ++end;
+    if (!perRun(kShareLockBase + i, end - i)) return false;
+    i = end;
+  }
+  return true;
 }
 
-void TakeByte(int fd, off_t byte) {
-  struct flock lock{};
-  lock.l_type = F_RDLCK;
-  lock.l_whence = SEEK_SET;
-  lock.l_start = byte;
-  lock.l_len = 1;
-  lock.l_pid = 0;
-  fcntl(fd, F_OFD_SETLK, &lock);
+// Whether another open description holds a lock on any of the bytes.
+bool HeldElsewhere(int fd, u32 bits) {
+  return !ForEachRun(bits, [fd](off_t start, off_t length) {
+    struct flock lock{};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = start;
+    lock.l_len = length;
+    lock.l_pid = 0;
+    if (fcntl(fd, F_OFD_GETLK, &lock) != 0) return true;
+    return lock.l_type == F_UNLCK;
+  });
 }
+
+void TakeBytes(int fd, u32 bits) {
+  ForEachRun(bits, [fd](off_t start, off_t length) {
+    struct flock lock{};
+    lock.l_type = F_RDLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = start;
+    lock.l_len = length;
+    lock.l_pid = 0;
+    fcntl(fd, F_OFD_SETLK, &lock);
+    return true;
+  });
+}
+
+constexpr u32 Bit(off_t byte) { return 1u << (byte - kShareLockBase); }
 
 // flock(LOCK_EX) for the length of one check-and-take.
 class Guard {
@@ -65,22 +90,23 @@ SystemError TakeShareMode(int fd, u32 access, u32 share) {
   bool deniesReading = !(share & kShareRead);
   bool deniesWriting = !(share & kShareWrite);
 
+  // To read, nobody may deny reading; to deny reading, nobody may read; and
+  // so on.
+  u32 conflicts = (reads ? Bit(kDeniesReading) : 0) | (writes ? Bit(kDeniesWriting) : 0) |
+                  (deniesReading ? Bit(kReads) : 0) | (deniesWriting ? Bit(kWrites) : 0);
+  u32 taken = (reads ? Bit(kReads) : 0) | (writes ? Bit(kWrites) : 0) | (deniesReading ? Bit(kDeniesReading) : 0) |
+              (deniesWriting ? Bit(kDeniesWriting) : 0);
   Guard guard(fd);
-  if ((reads && HeldElsewhere(fd, kDeniesReading)) || (writes && HeldElsewhere(fd, kDeniesWriting)) ||
-      (deniesReading && HeldElsewhere(fd, kReads)) || (deniesWriting && HeldElsewhere(fd, kWrites)))
-    return kErrorSharingViolation;
+  if (HeldElsewhere(fd, conflicts)) return kErrorSharingViolation;
   // On a file system without OFD locks the bytes cannot be taken; sharing is
   // then not honoured there, which is better than refusing every open.
-  if (reads) TakeByte(fd, kReads);
-  if (writes) TakeByte(fd, kWrites);
-  if (deniesReading) TakeByte(fd, kDeniesReading);
-  if (deniesWriting) TakeByte(fd, kDeniesWriting);
+  TakeBytes(fd, taken);
   return kErrorSuccess;
 }
 
 bool IsOpenElsewhere(int fd) {
   Guard guard(fd);
-  return HeldElsewhere(fd, kReads) || HeldElsewhere(fd, kWrites);
+  return HeldElsewhere(fd, Bit(kReads) | Bit(kWrites));
 }
 
 }  // namespace kova::platform::posix

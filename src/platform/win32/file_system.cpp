@@ -75,6 +75,18 @@ bool SetFileEnd(FileHandle file) { return SetEndOfFile(HandleOf(file)) != 0; }
 
 bool FlushFileData(FileHandle file) { return FlushFileBuffers(HandleOf(file)) != 0; }
 
+// The stub reads its own archive from its loaded image (ProgramImageBytes),
+// which the system has mapped already; a file it is not running is rare
+// (a command line naming another installer) and is read instead, which
+// keeps the mapping calls out of the stub.
+bool MapFileRange(FileHandle, i64, i64, FileView* view) {
+  *view = FileView();
+  SetLastError(ERROR_NOT_SUPPORTED);
+  return false;
+}
+
+void UnmapFileRange(FileView*) {}
+
 bool GetLastWriteTime(FileHandle file, core::DateTime* local) {
   FILETIME written, localTime;
   SYSTEMTIME fields;

@@ -13,6 +13,22 @@ core::String ModuleFileName() {
   return core::String(path, static_cast<i32>(n));
 }
 
+const u8* ProgramImageBytes(u32 rva, u32 size) {
+  // The loader has checked the headers of the image it runs.
+  const auto* base = reinterpret_cast<const u8*>(GetModuleHandleA(nullptr));
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
+  for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section) {
+    u32 start = section->VirtualAddress;
+    u32 filled = section->Misc.VirtualSize < section->SizeOfRawData ? section->Misc.VirtualSize : section->SizeOfRawData;
+    if (rva >= start && rva - start <= filled && size <= filled - (rva - start) &&
+        (section->Characteristics & IMAGE_SCN_MEM_READ))
+      return base + rva;
+  }
+  return nullptr;
+}
+
 core::String FullCommandLine() { return core::String(GetCommandLineA()); }
 
 core::String WindowsDirectory() {

@@ -92,7 +92,7 @@ class FileStreamTest : public test::InstallTest {
       if (call.compare(0, 9, "position ") == 0) positions += call.substr(9) + " ";
     return positions;
   }
-  std::vector<u8> Bytes(const core::ByteBuffer& stream) const {
+  std::vector<u8> Bytes(const format::FileStreamBytes& stream) const {
     return std::vector<u8>(stream.Data(), stream.Data() + stream.Size());
   }
   std::string Prompt(bool wrong) {
@@ -110,7 +110,7 @@ class FileStreamTest : public test::InstallTest {
 TEST_F(FileStreamTest, AStreamHeldWholeIsReadOnceAndNoVolumeIsLookedFor) {
   FileStreamInput input = Split(data.size(), {});
   input.bytesInProgramFile += 100;  // the archive may end later than the stream
-  core::ByteBuffer stream;
+  format::FileStreamBytes stream;
   ASSERT_EQ(LoadFileStream(input, stream), 0);
   EXPECT_EQ(Bytes(stream), data);
   EXPECT_EQ(source->reads, 1);
@@ -118,9 +118,22 @@ TEST_F(FileStreamTest, AStreamHeldWholeIsReadOnceAndNoVolumeIsLookedFor) {
   EXPECT_EQ(Positions(), "36 ");
 }
 
+TEST_F(FileStreamTest, AStreamTheSourceCanLendIsUsedInPlace) {
+  std::vector<u8> installer(100, 0x5A);
+  installer.insert(installer.end(), data.begin(), data.end());
+  format::MemorySource source(installer.data(), static_cast<i64>(installer.size()));
+  FileStreamInput input = Split(data.size(), {});
+  input.programFile = &source;
+  input.streamStart = 100;
+  format::FileStreamBytes stream;
+  ASSERT_EQ(LoadFileStream(input, stream), 0);
+  EXPECT_EQ(stream.Data(), installer.data() + 100) << "the stream was copied";
+  EXPECT_EQ(Bytes(stream), data);
+}
+
 TEST_F(FileStreamTest, VolumesContinueTheStreamAndGiveNoMoreThanIsMissing) {
   FileStreamInput input = Split(1000, {1200, 2000});  // the last one holds 1,200 bytes too many
-  core::ByteBuffer stream;
+  format::FileStreamBytes stream;
   ASSERT_EQ(LoadFileStream(input, stream), 0);
   EXPECT_EQ(Bytes(stream), data);
   EXPECT_EQ(stream.Size(), data.size());
@@ -131,7 +144,7 @@ TEST_F(FileStreamTest, VolumesContinueTheStreamAndGiveNoMoreThanIsMissing) {
 
 TEST_F(FileStreamTest, AStreamEntirelyInVolumes) {
   FileStreamInput input = Split(0, {3000});
-  core::ByteBuffer stream;
+  format::FileStreamBytes stream;
   ASSERT_EQ(LoadFileStream(input, stream), 0);
   EXPECT_EQ(Bytes(stream), data);
   EXPECT_EQ(Positions(), "5 36 ");
@@ -144,7 +157,7 @@ TEST_F(FileStreamTest, MissingVolumePromptsWithoutTheWrongDiskLine) {
   ASSERT_TRUE(platform::RemoveFile(Path(VolumeName(2).c_str()).CStr()));
   prompts.steps = {{platform::kIdOk, nullptr},
                    {platform::kIdOk, [&] { PutBytes(VolumeName(2).c_str(), volume); }}};
-  core::ByteBuffer stream;
+  format::FileStreamBytes stream;
   ASSERT_EQ(LoadFileStream(input, stream), 0);
   EXPECT_EQ(Bytes(stream), data);
   ASSERT_EQ(prompts.shown.size(), 2u);
@@ -161,7 +174,7 @@ TEST_F(FileStreamTest, WrongVolumesPromptWithTheWrongDiskLine) {
   PutBytes(VolumeName(2).c_str(), otherBuild);
   prompts.steps = {{platform::kIdOk, [&] { PutBytes(VolumeName(2).c_str(), {0x58, 0x1B, 0, 0}); }},  // 4 bytes
                    {platform::kIdOk, [&] { PutBytes(VolumeName(2).c_str(), good); }}};
-  core::ByteBuffer stream;
+  format::FileStreamBytes stream;
   ASSERT_EQ(LoadFileStream(input, stream), 0);
   EXPECT_EQ(Bytes(stream), data);
   ASSERT_EQ(prompts.shown.size(), 2u);
@@ -176,7 +189,7 @@ TEST_F(FileStreamTest, CancelAnsweredNoGoesOnLooking) {
   ASSERT_TRUE(platform::RemoveFile(Path(VolumeName(2).c_str()).CStr()));
   prompts.steps = {{platform::kIdCancel, nullptr},
                    {platform::kIdNo, [&] { PutBytes(VolumeName(2).c_str(), volume); }}};
-  core::ByteBuffer stream;
+  format::FileStreamBytes stream;
   ASSERT_EQ(LoadFileStream(input, stream), 0);
   ASSERT_EQ(prompts.shown.size(), 2u);
   EXPECT_EQ(prompts.shown[1],
@@ -193,7 +206,7 @@ TEST_F(FileStreamTest, CancelAnsweredYesEndsTheProgram) {
   prompts.steps = {{platform::kIdCancel, nullptr}, {platform::kIdYes, nullptr}};
   EXPECT_EXIT(
       {
-        core::ByteBuffer stream;
+        format::FileStreamBytes stream;
         LoadFileStream(input, stream);
       },
       ::testing::ExitedWithCode(1), "");
@@ -203,13 +216,13 @@ TEST_F(FileStreamTest, CancelAnsweredYesEndsTheProgram) {
 TEST_F(FileStreamTest, AutomaticModeAsksNobodyAndStops) {
   FileStreamInput input = Split(1000, {2000});
   ASSERT_TRUE(platform::RemoveFile(Path(VolumeName(2).c_str()).CStr()));
-  core::ByteBuffer stream;
+  format::FileStreamBytes stream;
   EXPECT_EQ(LoadFileStream(input, stream), format::kCorruptVolumeRead);
   EXPECT_TRUE(prompts.shown.empty());
 }
 
 TEST_F(FileStreamTest, DamageGivesItsCode) {
-  core::ByteBuffer stream;
+  format::FileStreamBytes stream;
   FileStreamInput input = Split(data.size(), {});
   input.checksum ^= 1;
   EXPECT_EQ(LoadFileStream(input, stream), format::kCorruptStreamChecksum);
@@ -235,7 +248,7 @@ TEST_F(FileStreamTest, CompressedStreamsAreDecompressedWhole) {
   FileStreamInput input = Split(block.size() / 2, {block.size()});
   input.compressed = true;
   input.maxDecompressedSize = original.size();
-  core::ByteBuffer stream;
+  format::FileStreamBytes stream;
   ASSERT_EQ(LoadFileStream(input, stream), 0);
   EXPECT_EQ(Bytes(stream), original);
   EXPECT_EQ(Positions(), "20 36 40 ");

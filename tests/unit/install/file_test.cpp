@@ -249,6 +249,48 @@ TEST_F(FileTest, RangesAndTailsStayInsideTheFile) {
   EXPECT_FALSE(file.ReadRange(out, 0, 1));
 }
 
+// A mapped range holds the file's bytes where it starts, at any offset (the
+// view begins on a page boundary), and never reaches past the end of the
+// file. Win32 maps nothing (the stub lends its archive from its own image),
+// so every range is read there instead.
+TEST_F(FileTest, MappedRangesHoldTheFileAndStayInsideIt) {
+  std::string bytes(200000, '\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 + i / 251);
+  {
+    File out;
+    ASSERT_EQ(out.Open(Path("mapped.bin").CStr(), kModeCreate), kOpenOk);
+    ASSERT_TRUE(out.Write(bytes.data(), static_cast<i32>(bytes.size())));
+  }
+  File file;
+  ASSERT_EQ(file.Open(Path("mapped.bin").CStr(), kModeRead), kOpenOk);
+  struct Case {
+    i32 position, size;
+    bool ok;
+  } cases[] = {
+      {0, 200000, true}, {70001, 129999, true}, {4095, 2, true}, {199999, 1, true},
+      {199999, 2, false}, {200000, 1, false}, {0, 0, false}, {-1, 1, false},
+  };
+  for (const Case& c : cases) {
+    const u8* view = file.MapRange(c.position, c.size);
+#ifdef _WIN32
+    EXPECT_EQ(view, nullptr);
+    continue;
+#endif
+    ASSERT_EQ(view != nullptr, c.ok) << c.position << "+" << c.size;
+    if (view) {
+      EXPECT_EQ(std::memcmp(view, bytes.data() + c.position, static_cast<std::size_t>(c.size)), 0)
+          << c.position << "+" << c.size;
+    }
+  }
+  EXPECT_EQ(file.Tell(), 0) << "mapping does not move the file position";
+
+  File inMemory;  // the image is the file's bytes already
+  ASSERT_EQ(inMemory.Open(Path("mapped.bin").CStr(), kModeRead | kOpenInMemory), kOpenOk);
+  EXPECT_EQ(inMemory.MapRange(0, 10), nullptr);
+  file.Close();
+  EXPECT_EQ(file.MapRange(0, 10), nullptr);
+}
+
 // A file of 2 GiB or more has no 32-bit size: every size-based read refuses
 // it instead of reading at a wrapped offset. (The file is sparse.)
 TEST_F(FileTest, FilesBeyondTwoGigabytesHaveNoSize) {

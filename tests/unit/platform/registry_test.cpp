@@ -187,6 +187,32 @@ TEST_F(RawRegistry, SettingAValueInAnotherCaseKeepsItsNameAndPlace) {
   EXPECT_EQ(EnumRegistryValue(base_, 2, name, type, data), kErrorNoMoreItems);
 }
 
+// Names compare as Windows compares them under code page 1252: accented
+// letters have their upper case too, signs that look alike do not.
+TEST_F(RawRegistry, AccentedNamesMatchInEitherCase) {
+  struct Case {
+    const char* created;
+    const char* other;
+    bool same;
+  } cases[] = {
+      {"Caf\xE9", "CAF\xC9", true},      // e acute
+      {"\xE0\xFE\xF8", "\xC0\xDE\xD8", true},  // a grave, thorn, o stroke
+      {"\x9A\x9C\x9E", "\x8A\x8C\x8E", true},  // s caron, oe, z caron
+      {"\xFF", "\x9F", true},            // y diaeresis
+      {"\xF7", "\xD7", false},           // division and multiplication signs
+      {"\xDF", "SS", false},             // sharp s has no one-letter upper case
+  };
+  for (const Case& c : cases) {
+    Key created;
+    ASSERT_EQ(CreateRegistryKey(base_, c.created, &created), kErrorSuccess) << c.created;
+    Key opened;
+    EXPECT_EQ(OpenRegistryKey(base_, c.other, &opened), c.same ? kErrorSuccess : kErrorFileNotFound) << c.other;
+    ASSERT_EQ(SetRegistryValue(base_, c.created, kRegSz, reinterpret_cast<const u8*>("1"), 2), kErrorSuccess);
+    EXPECT_EQ(QueryRegistryValue(base_, c.other, nullptr, nullptr, nullptr), c.same ? kErrorSuccess : kErrorFileNotFound)
+        << c.other;
+  }
+}
+
 TEST_F(RawRegistry, SubKeysEnumerateInCaseInsensitiveOrder) {
   for (const char* name : {"zz", "Ab", "_a", "B", "[x", "ab2"}) {
     Key key;

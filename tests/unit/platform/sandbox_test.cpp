@@ -75,6 +75,116 @@ TEST_F(SandboxTest, DriveRelativePathsUseTheCurrentDirectory) {
   EXPECT_STREQ(resolved.windows.CStr(), "C:\\rooted.txt");
 }
 
+// The Windows rules a path keeps in the sandbox, whatever the resolver does
+// to be fast: the length the ANSI calls refuse, where wildcards are allowed,
+// which names lose their trailing dots and spaces, and letter case.
+TEST_F(SandboxTest, PathRulesOfWindows) {
+  // A folder whose name ends in a space, as another system may leave one
+  // (CreateDirectoryA would take the space off).
+  SandboxPath here;
+  ASSERT_TRUE(ResolvePath(Path("x").CStr(), &here));
+  ASSERT_EQ(mkdir((std::string(here.hostParent.CStr()) + "/Folder ").c_str(), 0777), 0);
+  Put("Folder \\Data.Txt", "x");
+  std::string dir = Path("x").CStr();
+  dir.pop_back();  // with its trailing backslash
+  // A path of n characters in all: dir, then "a" repeated.
+  auto ofLength = [&](std::size_t n) { return dir + std::string(n - dir.size(), 'a'); };
+  struct Case {
+    std::string path;
+    u32 options;
+    SystemError error;       // kErrorSuccess: resolved
+    const char* windowsEnd;  // the end of the resolved Windows form
+    bool exists;
+  } cases[] = {
+      // MAX_PATH counts the NUL: 259 characters are a path, 260 are not.
+      {ofLength(259), 0, kErrorSuccess, "aaaa", false},
+      {ofLength(260), 0, kErrorFilenameTooLong, nullptr, false},
+      {ofLength(270), 0, kErrorFilenameTooLong, nullptr, false},
+      // Wildcards only in the last name, and only for file specifications.
+      {dir + "*.txt", kResolveWildcards, kErrorSuccess, "\\*.txt", false},
+      {dir + "*.txt", 0, kErrorInvalidName, nullptr, false},
+      {dir + "Fold?r \\Data.Txt", kResolveWildcards, kErrorInvalidName, nullptr, false},
+      {dir + "F*\\Data.Txt", kResolveWildcards, kErrorInvalidName, nullptr, false},
+      // Trailing dots and spaces go from the last name only; the folder's
+      // own trailing space is part of its name.
+      {dir + "Folder \\Data.Txt. . ", 0, kErrorSuccess, "\\Folder \\Data.Txt", true},
+      {dir + "Folder\\Data.Txt", 0, kErrorPathNotFound, nullptr, false},
+      {dir + "Folder.\\Data.Txt", 0, kErrorPathNotFound, nullptr, false},
+      // Letter case: any spelling finds the stored name, which is kept.
+      {dir + "FOLDER \\data.txt", 0, kErrorSuccess, "\\FOLDER \\data.txt", true},
+      {dir + "folder \\DATA.TXT\\x", 0, kErrorPathNotFound, nullptr, false},
+      {dir + "a<b", 0, kErrorInvalidName, nullptr, false},
+  };
+  for (const Case& c : cases) {
+    SandboxPath resolved;
+    bool ok = ResolvePath(c.path.c_str(), &resolved, c.options);
+    SCOPED_TRACE(c.path.size() > 80 ? std::to_string(c.path.size()) + " characters" : c.path);
+    ASSERT_EQ(ok, c.error == kErrorSuccess);
+    if (!ok) {
+      EXPECT_EQ(LastSystemError(), c.error);
+      continue;
+    }
+    std::string windows = resolved.windows.CStr();
+    std::string end = c.windowsEnd;
+    EXPECT_EQ(windows.substr(windows.size() - std::min(windows.size(), end.size())), end);
+    EXPECT_EQ(resolved.exists, c.exists);
+    if (c.exists) {
+      EXPECT_STREQ(resolved.name.CStr(), "Data.Txt");
+    }
+  }
+}
+
+// Folders and their listings are remembered within a run; what the run
+// changes itself, and what another process changes, is seen all the same.
+TEST_F(SandboxTest, RememberedFoldersFollowChanges) {
+  ASSERT_TRUE(platform::MakeDirectory(Path("Dir").CStr()));
+  Put("Dir\\One.txt", "1");
+  SandboxPath resolved;
+  ASSERT_TRUE(ResolvePath(Path("dir\\ONE.TXT").CStr(), &resolved));  // the folder is listed now
+  ASSERT_TRUE(resolved.exists);
+  const std::string host = resolved.hostParent.CStr();
+
+  // Made by the run: found in any case without listing the folder again.
+  Put("Dir\\Two.txt", "2");
+  ASSERT_TRUE(ResolvePath(Path("DIR\\two.TXT").CStr(), &resolved));
+  EXPECT_TRUE(resolved.exists);
+  EXPECT_STREQ(resolved.name.CStr(), "Two.txt");
+  EXPECT_FALSE(ResolvePath(Path("Dir\\Two.txt\\x").CStr(), &resolved));
+
+  // Removed by the run, then made by another process in another case. (The
+  // pause puts the other process's change on a later tick of the file
+  // system's clock.)
+  ASSERT_TRUE(RemoveFile(Path("dir\\one.txt").CStr()));
+  ASSERT_TRUE(ResolvePath(Path("Dir\\One.txt").CStr(), &resolved));
+  EXPECT_FALSE(resolved.exists);
+  usleep(50000);
+  ASSERT_EQ(close(creat((host + "/ONE.txt").c_str(), 0666)), 0);
+  ASSERT_TRUE(ResolvePath(Path("Dir\\one.TXT").CStr(), &resolved));
+  EXPECT_TRUE(resolved.exists);
+  EXPECT_STREQ(resolved.name.CStr(), "ONE.txt");
+  ASSERT_EQ(unlink((host + "/ONE.txt").c_str()), 0);
+  usleep(50000);
+  ASSERT_TRUE(ResolvePath(Path("Dir\\one.TXT").CStr(), &resolved));
+  EXPECT_FALSE(resolved.exists);
+
+  // The folder itself replaced by another process under another case: the
+  // remembered folder is gone, the path is walked again.
+  ASSERT_EQ(unlink((host + "/Two.txt").c_str()), 0);
+  ASSERT_EQ(rmdir(host.c_str()), 0);
+  std::string other = host.substr(0, host.size() - 3) + "DIR";
+  ASSERT_EQ(mkdir(other.c_str(), 0777), 0);
+  ASSERT_EQ(close(creat((other + "/Three.txt").c_str(), 0666)), 0);
+  ASSERT_TRUE(ResolvePath(Path("Dir\\three.txt").CStr(), &resolved));
+  EXPECT_TRUE(resolved.exists);
+  EXPECT_EQ(std::string(resolved.host.CStr()), other + "/Three.txt");
+
+  // Renamed by the run: old names are gone, new ones there.
+  ASSERT_TRUE(MoveFilePath(Path("dir").CStr(), Path("Moved").CStr(), 0));
+  EXPECT_FALSE(ResolvePath(Path("Dir\\three.txt").CStr(), &resolved));
+  ASSERT_TRUE(ResolvePath(Path("MOVED\\THREE.TXT").CStr(), &resolved));
+  EXPECT_TRUE(resolved.exists);
+}
+
 TEST(SandboxNames, ShortNames) {
   struct Case {
     const char* name;
