@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "cli/command_line.h"
+#include "install/install_texts.h"
 #include "payload/fatal.h"
 #include "platform/posix/host.h"
 #include "platform/posix/sandbox.h"
@@ -35,8 +36,13 @@ constexpr const char* kRunUsage =
     "  --root DIR   the sandbox root (default: ./kova-root)\n"
     "  -h, --help   show this text\n"
     "\n"
-    "Exit status: 0 when the installer ended normally, 1 when it ended with a fatal error,\n"
-    "2 for a usage error.\n";
+    "Exit status:\n"
+    "  0  the installer ended normally\n"
+    "  1  it ended with a fatal error (its box is printed)\n"
+    "  2  usage error\n"
+    "  3  the installation ran to its end with errors: files or folders that could not be\n"
+    "     written, registry entries that failed; the error text is printed on standard\n"
+    "     error, in automatic mode too\n";
 
 // The stub reads one command line and splits it itself at blanks outside
 // double quotes, keeping the quotes in the token; a switch's value loses one
@@ -59,9 +65,28 @@ void AppendArgument(std::string& line, const std::string& argument) {
   line += argument.substr(0, quoteFrom) + '"' + argument.substr(quoteFrom) + '"';
 }
 
+// The installation's error text (lines ending in CR LF), which the
+// installer itself shows only as a box saying that there were errors, and
+// not at all in automatic mode.
+void PrintErrorText(const core::String& text) {
+  std::string lines;
+  for (const char* c = text.CStr(); *c; ++c)
+    if (*c != '\r') lines += *c;
+  std::fputs("kova run: the installation ended with errors:\n", stderr);
+  std::fputs(lines.c_str(), stderr);
+  if (!lines.empty() && lines.back() != '\n') std::fputc('\n', stderr);
+}
+
 void ExitWithOutcome(int) {
+  int status = kRunEndedNormally;
+  if (payload::EndedByFatalError()) {
+    status = kRunFatalError;
+  } else if (!install::ErrorText().IsEmpty()) {
+    PrintErrorText(install::ErrorText());
+    status = kRunEndedWithErrors;
+  }
   std::fflush(nullptr);
-  std::_Exit(payload::EndedByFatalError() ? 1 : 0);
+  std::_Exit(status);
 }
 
 }  // namespace
