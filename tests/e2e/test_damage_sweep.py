@@ -77,5 +77,8 @@ def test_wine_ends_each_outcome_the_same_way(wine, swept, tmp_path):
                 assert all(baseline.get(name) == content for name, content in written.items()), outcome.variant
                 if verdict == "installed":
                     assert written == baseline, outcome.variant
+        # Shown with pytest -s: what ran under Wine.
+        print(f"\nunder Wine: {sum(map(len, picked.values()))} variants: "
+              + ", ".join(f"{o.variant} -> {v}" for v, chosen in sorted(picked.items()) for o in chosen))
     finally:
         shutil.rmtree(folder, ignore_errors=True)
