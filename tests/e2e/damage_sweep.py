@@ -67,8 +67,9 @@ class Outcome:
 def build_fixture(out_dir, kova=None, stub=None):
     """three-files.toml built into out_dir/setup.exe."""
     out = Path(out_dir) / "setup.exe"
-    subprocess.run([str(kova or kova_path()), "build", str(MANIFEST), "-o", str(out), "--stub",
-                    str(stub or stub_path()), "-q"], check=True, cwd=MANIFEST.parent)
+    kova, stub = Path(kova or kova_path()).resolve(), Path(stub or stub_path()).resolve()
+    subprocess.run([str(kova), "build", str(MANIFEST), "-o", str(out), "--stub", str(stub), "-q"], check=True,
+                   cwd=MANIFEST.parent)
     return out
 
 
