@@ -1,7 +1,8 @@
 """Installations that meet a faulty file system, in the sandbox (`kova run
 /a`) and under Wine: a drive too small for the files (a 1 MiB tmpfs as
 drive C: of the sandbox and as a Wine drive), a read-only target folder (a
-tmpfs mounted read-only), a read-only existing file. Each file is either
+tmpfs mounted read-only, in the sandbox and as a Wine drive), a read-only
+existing file. Each file is either
 installed whole under its name or not there at all; what failed is named by
 message 31 (or 25 for a folder) in the error text, which `kova run` prints
 on standard error with exit status 3, and the installation goes on with the
@@ -17,7 +18,7 @@ from pathlib import Path
 
 import pytest
 
-from installs import WineHost, build, prepare_sources
+from installs import build, prepare_sources
 from kovarun import Sandbox
 from kovatest import BUILD, kova_path, stub_path
 
@@ -25,25 +26,21 @@ BIG = 512 * 1024
 BIG_NAMES = [f"Part{i}.bin" for i in range(1, 5)]
 
 
-def mount_tmpfs(where, size, read_only=False):
+def mount_tmpfs(where, size):
     where.mkdir(parents=True, exist_ok=True)
     run = subprocess.run(["mount", "-t", "tmpfs", "-o", f"size={size}", "tmpfs", str(where)], capture_output=True,
                          text=True)
     if run.returncode != 0:
         pytest.skip(f"cannot mount a tmpfs for the test (needs root): {run.stderr.strip()}")
-    if read_only:
-        subprocess.run(["mount", "-o", "remount,ro", str(where)], check=True)
 
 
 @pytest.fixture
 def mounts():
     made = []
 
-    def mount(where, size, read_only=False, before=None):
+    def mount(where, size, read_only=False):
         mount_tmpfs(where, size)
         made.append(where)
-        if before:
-            before(where)
         if read_only:
             subprocess.run(["mount", "-o", "remount,ro", str(where)], check=True)
         return where
@@ -137,20 +134,35 @@ def test_sandbox_read_only_existing_file(three, tmp_path, variant, status, kept)
         assert "ended with errors" not in run.output
 
 
-def test_wine_drive_too_small(wine, big_setup, mounts):
-    """The same installer onto a 1 MiB Wine drive K: (a dosdevices link to a
-    tmpfs)."""
-    where = mounts(BUILD / "e2e" / "tmpfs-k", "1M")
+@pytest.fixture
+def wine_drive_k(wine):
+    """Maps Wine's drive K: to a folder for the test (a dosdevices link)."""
     link = wine.prefix / "dosdevices" / "k:"
-    if link.is_symlink() or link.exists():
+
+    def map_to(where):
+        if link.is_symlink() or link.exists():
+            link.unlink()
+        os.symlink(where, link)
+
+    yield map_to
+    if link.is_symlink():
         link.unlink()
-    os.symlink(where, link)
-    try:
-        run = wine.run(big_setup / "setup.exe", ["/a", "/d:K:\\FAULTS"])
-        assert run.exit_code == 1 and run.boxes == [], run.log
-        state = whole_or_absent(where / "FAULTS", big_setup)
-        assert 1 <= sum(state.values()) < len(BIG_NAMES), state
-        assert not (where / "FAULTS" / "Install.LOG").exists()
-    finally:
-        link.unlink()
-        WineHost(wine, BUILD / "e2e" / "logs")  # the prefix keeps no other trace of the drive
+
+
+def test_wine_drive_too_small(wine, big_setup, mounts, wine_drive_k):
+    """The same installer onto a 1 MiB Wine drive."""
+    where = mounts(BUILD / "e2e" / "tmpfs-k", "1M")
+    wine_drive_k(where)
+    run = wine.run(big_setup / "setup.exe", ["/a", "/d:K:\\FAULTS"])
+    assert run.exit_code == 1 and run.boxes == [], run.log
+    state = whole_or_absent(where / "FAULTS", big_setup)
+    assert 1 <= sum(state.values()) < len(BIG_NAMES), state
+    assert not (where / "FAULTS" / "Install.LOG").exists()
+
+
+def test_wine_read_only_drive(wine, big_setup, mounts, wine_drive_k):
+    where = mounts(BUILD / "e2e" / "tmpfs-k-ro", "1M", read_only=True)
+    wine_drive_k(where)
+    run = wine.run(big_setup / "setup.exe", ["/a", "/d:K:\\App"])
+    assert run.exit_code == 1 and run.boxes == [], run.log
+    assert list(where.iterdir()) == []
