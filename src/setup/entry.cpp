@@ -116,13 +116,13 @@ void RunStub(void* instance, const char* commandLineText) {
   // before the script's checksum is compared, unless kFlagNoSetupWindow.
   if (i32 code = format::VerifyScript(run.archive)) payload::CorruptArchive(code);
 
-  i32 code = format::ReadScriptItems(reader, run.script);
+  i32 itemsCode = format::ReadScriptItems(reader, run.script);
   // A script whose whole message table was read and whose end marker alone
   // is wrong reports with the archive's own corrupt text, as every later
   // code does: the table is taken in before the box.
-  if (code == format::kCorruptEndMarker && !run.script.messages.IsEmpty())
+  if (itemsCode == format::kCorruptEndMarker && !run.script.messages.IsEmpty())
     ApplyScript(run.script, options.productNameGiven);
-  if (code != 0) payload::CorruptArchive(code);
+  if (itemsCode != 0) payload::CorruptArchive(itemsCode);
   ApplyScript(run.script, options.productNameGiven);
 
   install::FileSource source(run.file);
