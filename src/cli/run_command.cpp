@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "cli/command_line.h"
+#include "install/install_texts.h"
 #include "payload/fatal.h"
 #include "platform/posix/host.h"
 #include "platform/posix/sandbox.h"
@@ -39,8 +40,13 @@ constexpr const char* kRunUsage =
     "               2000, xp (the default), vista, 7, 10\n"
     "  -h, --help   show this text\n"
     "\n"
-    "Exit status: 0 when the installer ended normally, 1 when it ended with a fatal error,\n"
-    "2 for a usage error.\n";
+    "Exit status:\n"
+    "  0  the installer ended normally\n"
+    "  1  it ended with a fatal error (its box is printed)\n"
+    "  2  usage error\n"
+    "  3  the installation ran to its end with errors: files or folders that could not be\n"
+    "     written, registry entries that failed; the error text is printed on standard\n"
+    "     error, in automatic mode too\n";
 
 // The stub reads one command line and splits it itself at blanks outside
 // double quotes, keeping the quotes in the token; a switch's value loses one
@@ -91,14 +97,33 @@ const SystemVersion* FindSystem(const std::string& name) {
   return nullptr;
 }
 
+// The installation's error text (lines ending in CR LF), which the
+// installer itself shows only as a box saying that there were errors, and
+// not at all in automatic mode.
+void PrintErrorText(const core::String& text) {
+  std::string lines;
+  for (const char* c = text.CStr(); *c; ++c)
+    if (*c != '\r') lines += *c;
+  std::fputs("kova run: the installation ended with errors:\n", stderr);
+  std::fputs(lines.c_str(), stderr);
+  if (!lines.empty() && lines.back() != '\n') std::fputc('\n', stderr);
+}
+
 void ExitWithOutcome(int) {
+  int status = kRunEndedNormally;
+  if (payload::EndedByFatalError()) {
+    status = kRunFatalError;
+  } else if (!install::ErrorText().IsEmpty()) {
+    PrintErrorText(install::ErrorText());
+    status = kRunEndedWithErrors;
+  }
   std::fflush(nullptr);
   std::string restart = std::string(platform::posix::SandboxRoot().CStr()) + "/RestartRequested.txt";
   if (access(restart.c_str(), F_OK) == 0)
     std::fprintf(stderr, "kova run: the installer restarted Windows; 'kova reboot --root %s' carries out what "
                          "waits for the restart\n",
                  platform::posix::SandboxRoot().CStr());
-  std::_Exit(payload::EndedByFatalError() ? 1 : 0);
+  std::_Exit(status);
 }
 
 }  // namespace

@@ -7,6 +7,11 @@
 
 namespace kova::cli {
 
+// The exit status of kova run (2 is every command's usage error).
+inline constexpr int kRunEndedNormally = 0;
+inline constexpr int kRunFatalError = 1;
+inline constexpr int kRunEndedWithErrors = 3;
+
 int RunInstaller(int argc, char** argv);
 
 // Runs the engine as the program modulePath (a Windows path in the sandbox,

@@ -39,7 +39,11 @@ class ScriptReader {
 u32 ReadProductFlags(ScriptReader& reader);
 
 // Reads every item after ProductFlags into script, checking counts and limits.
-// Returns 0, or the corrupt-archive code of the first damage found.
+// Returns 0, or the corrupt-archive code of the first damage found. The
+// message table is the last item before the end marker: script.messages is
+// filled only once the whole table has been read, so with code 32
+// (kCorruptEndMarker) and a non-empty script.messages only the end marker was
+// wrong; a count refused up front leaves it empty.
 i32 ReadScriptItems(ScriptReader& reader, InstallScript& script);
 
 // Both of the above, for tools that read a whole script at once.

@@ -14,12 +14,15 @@ namespace {
 constexpr int kWriteAttempts = 3;
 constexpr i32 kVerifyBlock = 4096;
 
-// The stamp is set through the handle that wrote the file: opening the file
-// once more only for its time would cost a second open and path lookup for
-// every file installed.
-bool WriteOnce(const char* target, const u8* data, i32 size, const format::FileStamp& stamp) {
+// One attempt: created (or truncated) and written in one piece. created
+// tells whether the target was opened, so that whatever was there before is
+// gone. The stamp is set through the handle that wrote the file: opening the
+// file once more only for its time would cost a second open and path lookup
+// for every file installed.
+bool WriteOnce(const char* target, const u8* data, i32 size, const format::FileStamp& stamp, bool& created) {
   File file;
   if (file.Open(target, kModeCreate) != kOpenOk) return false;
+  created = true;
   bool written = file.Write(data, size);
   if (written && stamp.IsSet()) file.SetLastWriteStamp(stamp);
   return file.Close() && written;
@@ -42,14 +45,19 @@ WriteResult WriteInstalledFile(const char* target, const u8* data, i32 size, con
                                core::String& errorText) {
   if (size < 0) return WriteResult::kNegativeSize;
   bool written = false;
+  bool created = false;
   for (int attempt = 0; attempt < kWriteAttempts && !written; ++attempt) {
-    if (WriteOnce(target, data, size, stamp)) {
+    if (WriteOnce(target, data, size, stamp, created)) {
       written = !(options & format::kFlagVerifyFiles) || FileHoldsData(target, data, size);
     } else if (attempt == 0 && (options & format::kFlagClearReadOnly)) {
       SetReadOnly(target, false);
     }
   }
   if (!written) {
+    // A file cut short (a full disk) or not matching its data never stays
+    // under its final name. A target that could not even be opened was not
+    // touched and stays as it was.
+    if (created) DeleteFile(target);
     errorText.AppendFormat("%s %s\r\n", payload::GetMessage(payload::kMsgCannotInstall).CStr(), target);
     return WriteResult::kFailed;
   }

@@ -2,7 +2,10 @@
 // the stamp from the archive, checked by reading it back when the
 // installation asks for it. A file that cannot be written gets three attempts; the
 // read-only attribute of an existing file is cleared after the first
-// failure when the installation allows it.
+// failure when the installation allows it. A file that was created but not
+// written whole in any attempt is deleted again: no file stays half-written
+// under its final name (an existing target that could not be opened is left
+// as it was).
 #pragma once
 
 #include "core/string.h"

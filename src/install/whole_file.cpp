@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "install/file.h"
+#include "install/file_operations.h"
 #include "platform/process.h"
 
 namespace kova::install {
@@ -24,21 +25,34 @@ bool ReadFileStamp(const char* path, format::FileStamp* stamp) {
 bool AppendTextToFile(const char* path, const char* text, u32 options) {
   if (!path || !*path) return false;
   u32 mode = kModeAppend | ((options & kAppendExistingOnly) ? kOpenExisting : 0);
+  // A file this call creates and cannot fill is removed again, so that a
+  // full disk leaves no empty file behind.
+  const bool existed = FileExists(path);
   for (int attempt = 0; attempt < kAppendTries; ++attempt) {
     File file;
-    if (file.Open(path, mode) != kOpenOk) return false;
+    if (file.Open(path, mode) != kOpenOk) break;
+    const i32 start = file.Size();
     bool written = true;
     if (options & kAppendEnsureLineBreak) {
-      i32 size = file.Size();
       char last = '\0';
-      if (size > 0 && file.ReadAt(size - 1, &last, 1) && last != '\r' && last != '\n')
+      if (start > 0 && file.ReadAt(start - 1, &last, 1) && last != '\r' && last != '\n')
         written = file.Write("\r\n", 2);
     }
     if (written && !text) return true;
     if (written && file.Write(text, static_cast<i32>(std::strlen(text)))) return true;
-    if (options & kAppendNoRetry) return false;
+    // A write that stopped part-way (a full disk) leaves nothing of the
+    // text: the file is cut back to where it ended, so that the next try
+    // does not append a second, whole copy after a broken one.
+    if (start >= 0 && file.Seek(start)) file.Truncate();
+    if (options & kAppendNoRetry) break;
     file.Close();
     platform::SleepMilliseconds(kAppendWaitMilliseconds);
+  }
+  if (!existed) {
+    File file;
+    bool empty = file.Open(path, kModeRead) == kOpenOk && file.Size() == 0;
+    file.Close();
+    if (empty) DeleteFile(path);
   }
   return false;
 }

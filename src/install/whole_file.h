@@ -18,7 +18,9 @@ inline constexpr u32 kAppendNoRetry = 0x2;          // a failed write fails at o
 inline constexpr u32 kAppendExistingOnly = 0x4;     // never create the file
 
 // Appends text (without its NUL) to the file, up to 10 tries 25 ms apart when
-// the write fails. A null text appends nothing and succeeds.
+// the write fails. A null text appends nothing and succeeds. A failed write
+// leaves the file as it was before the call (cut back to its old end; a file
+// the call created is removed again).
 bool AppendTextToFile(const char* path, const char* text, u32 options);
 
 // The whole file into out; an open result code (file.h): 2 for an empty path,

@@ -124,7 +124,13 @@ void RunStub(void* instance, const char* commandLineText) {
   if (!(run.script.productFlags & format::kFlagNoSetupWindow)) ui::CreateSetupWindow();
   if (i32 code = format::VerifyScript(run.archive)) payload::CorruptArchive(code);
 
-  if (i32 code = format::ReadScriptItems(reader, run.script)) payload::CorruptArchive(code);
+  i32 itemsCode = format::ReadScriptItems(reader, run.script);
+  // A script whose whole message table was read and whose end marker alone
+  // is wrong reports with the archive's own corrupt text, as every later
+  // code does: the table is taken in before the box.
+  if (itemsCode == format::kCorruptEndMarker && !run.script.messages.IsEmpty())
+    ApplyScript(run.script, options.productNameGiven);
+  if (itemsCode != 0) payload::CorruptArchive(itemsCode);
   ApplyScript(run.script, options.productNameGiven);
 
   install::FileSource source(run.file);

@@ -77,7 +77,9 @@ VARIANTS = [
     ("message count 0", mutate_script("message_count", 0), CORRUPT.format(code=31)),
     ("message count 10001", mutate_script("message_count", 10001), CORRUPT.format(code=31)),
     ("language count 0", mutate_script("language_count", 0), CORRUPT.format(code=30)),
-    ("wrong end marker", mutate_script("end_marker", 0xD3E82B96), CORRUPT.format(code=32)),
+    # A message count the bytes left cannot hold is refused before the
+    # table is read: the built-in text.
+    ("message count beyond the bytes", mutate_script("message_count", 10000), CORRUPT.format(code=32)),
     ("blank volume name", mutate_script("volume_base", b"  "), CORRUPT.format(code=21)),
     ("blank uninstaller name", mutate_script("uninstaller_name", b""), CORRUPT.format(code=33)),
     ("icon offset 999999", mutate_script("icon_offset", 999999), CORRUPT.format(code=23)),
@@ -110,15 +112,28 @@ def test_damaged_installer_shows_its_error(wine, built, tmp_path, wine_target, n
     assert inspect_code(path) == (int(code.group(1)) if code else -1)
 
 
-def test_stub_checksum_uses_the_archive_message(wine, built, tmp_path, wine_target):
+ARCHIVE_MESSAGE_VARIANTS = [
+    # Damage found once the whole message table has been read: the box is
+    # the archive's own message 13.
+    ("stub checksum", mutate_header(stub_checksum=12345), 40),
+    ("wrong end marker", mutate_script("end_marker", 0xD3E82B96), 32),
+]
+
+
+@pytest.mark.parametrize("name, change, code", ARCHIVE_MESSAGE_VARIANTS, ids=[v[0] for v in ARCHIVE_MESSAGE_VARIANTS])
+def test_late_damage_uses_the_archive_message(wine, built, tmp_path, wine_target, name, change, code):
     installer = Installer(built.read_bytes())
     path = tmp_path / "setup.exe"
-    installer.write(path, header={"stub_checksum": 12345})
+    change(installer, path)
     script = installer.script()
     languages = script.get("language_count")
-    message13 = script.get("messages")[13 * languages].decode("latin-1")
-    expect_box(wine.run(path, ["/a", f"/d:{wine_target}"]), message13.replace("%d", "40"))
+    text = script.get("messages")[13 * languages].decode("latin-1").replace("%d", str(code))
+    assert text != CORRUPT.format(code=code)
+    expect_box(wine.run(path, ["/a", f"/d:{wine_target}"]), text)
     assert installed(wine, wine_target) == []
+    run = Sandbox(tmp_path / "root").run(path, ["/a"])
+    assert [(b.caption, b.text) for b in run.boxes] == [("FATAL ERROR", text)], run.output
+    assert inspect_code(path) == code
 
 
 @pytest.mark.parametrize("version", [820, 819])

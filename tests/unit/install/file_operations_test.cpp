@@ -18,6 +18,9 @@
 #include "platform/directory.h"
 #include "platform/file_system.h"
 #include "support/file_system_fixture.h"
+#ifndef _WIN32
+#include "support/file_size_limit.h"
+#endif
 
 namespace kova::install {
 namespace {
@@ -55,6 +58,26 @@ TEST_F(FileOperationsTest, AppendTextToFile) {
   EXPECT_TRUE(AppendTextToFile(Path("empty.txt").CStr(), nullptr, kAppendEnsureLineBreak));
   EXPECT_EQ(Get("empty.txt"), "only\r\n");
 }
+
+#ifndef _WIN32
+// An append that a full disk stops part-way leaves the file as it was: cut
+// back to its old end, or gone when the append created it.
+TEST_F(FileOperationsTest, AppendTextToFileOntoAFullDisk) {
+  Put("log.txt", "old\r\n");
+  const std::string section(4096, 's');
+  {
+    test::FileSizeLimit full(1024);
+    EXPECT_FALSE(AppendTextToFile(Path("log.txt").CStr(), section.c_str(), kAppendEnsureLineBreak));
+    EXPECT_FALSE(AppendTextToFile(Path("new.txt").CStr(), section.c_str(), 0));
+    EXPECT_FALSE(AppendTextToFile(Path("once.txt").CStr(), section.c_str(), kAppendNoRetry));
+  }
+  EXPECT_EQ(Get("log.txt"), "old\r\n");
+  EXPECT_FALSE(FileExists(Path("new.txt").CStr()));
+  EXPECT_FALSE(FileExists(Path("once.txt").CStr()));
+  EXPECT_TRUE(AppendTextToFile(Path("log.txt").CStr(), "next", 0));
+  EXPECT_EQ(Get("log.txt"), "old\r\nnext");
+}
+#endif
 
 TEST_F(FileOperationsTest, WriteWholeFile) {
   EXPECT_FALSE(WriteWholeFile("", "x", 1));

@@ -26,6 +26,7 @@
 #ifndef _WIN32
 #include "platform/posix/host.h"
 #include "platform/posix/pending_renames.h"
+#include "support/file_size_limit.h"
 #endif
 
 namespace kova::install {
@@ -418,6 +419,35 @@ TEST_F(InstallFilesTest, ReadOnlyTargetsAndVerification) {
 #endif
   EXPECT_EQ(Errors(), "");
 }
+
+#ifndef _WIN32
+// A disk that fills up during a write: the file that could not be written
+// whole does not stay under its name (whether it is new or replaced an old
+// one), its line is in the error text, and the loop goes on.
+TEST_F(InstallFilesTest, AFileCutShortByAFullDiskDoesNotStayUnderItsName) {
+  Put("App\\old.txt", "old");
+  const std::string big(4096, 'b');
+  for (u32 options : {0u, format::kFlagVerifyFiles}) {
+    SCOPED_TRACE(options);
+    i32 code;
+    {
+      test::FileSizeLimit full(1024);
+      code = Install({{"small.txt", 0, 0, "small", {}, "", "", ""},
+                      {"big.txt", 0, 0, big, {}, "", "", ""},
+                      {"old.txt", 0, 0, big, {}, "", "", ""},
+                      {"next.txt", 0, 0, "next", {}, "", "", ""}},
+                     options);
+    }
+    ASSERT_EQ(code, 0);
+    EXPECT_EQ(Get("App\\small.txt"), "small");
+    EXPECT_FALSE(FileExists(P("App\\big.txt").c_str()));
+    EXPECT_FALSE(FileExists(P("App\\old.txt").c_str()));
+    EXPECT_EQ(Get("App\\next.txt"), "next");
+    EXPECT_EQ(Errors(), "message 31 " + P("App\\big.txt") + "\r\n" + "message 31 " + P("App\\old.txt") + "\r\n");
+    ResetLists();
+  }
+}
+#endif
 
 // Damage stops the loop with its code; the files before the damaged record
 // are written, nothing of it or after it.
