@@ -30,6 +30,7 @@
 #include "platform/window.h"
 #include "system/registry.h"
 #include "system/uninstall_list.h"
+#include "ui/dib_bitmap.h"
 #include "ui/setup_window.h"
 
 namespace kova::install {
@@ -473,13 +474,11 @@ UninstallResult Uninstall() {
   style.monoColor = system::GetBoolValue("MonoColor", true, 0);
   folders.uninstallSubdir = system::GetStringValue("UninstallSubdir", "", 0);
   if (!format::IsSafeRecordName(folders.uninstallSubdir.CStr())) folders.uninstallSubdir.Clear();
-  // (With ProductFlags 0x8000 the background bitmap of the installation is
-  // loaded from the uninstall folder when the window draws bitmaps.)
+  if (HasFlag(kLoadBackground)) ui::BackgroundBitmap().LoadFromFile(UninstallDataPath("Installer Background.BMP").CStr());
   if (!HasFlag(kNoSetupWindow)) {
     ui::CreateSetupWindow();
     ui::ShowTitle(style.displayTitle.CStr());
   }
-  (void)kLoadBackground;
 
   core::String list;
   ReadWholeFile(UninstallDataPath("Uninstall.DAT").CStr(), list);

@@ -19,6 +19,8 @@
 #include "platform/process.h"
 #include "system/registry.h"
 #include "system/uninstall_list.h"
+#include "ui/dib_bitmap.h"
+#include "ui/setup_window.h"
 
 namespace kova::install {
 namespace {
@@ -58,6 +60,12 @@ void CreateUninstallShortcuts(const format::InstallScript& script, bool startMen
     UninstallShortcut(core::JoinPath(SMProgramsDir().CStr(), payload::Folders().productStartMenu.CStr()).CStr(),
                       target);
   UninstallShortcut(UninstallDataPath("").CStr(), target);
+
+  // The background picture, for the uninstaller's window.
+  if (!ui::BackgroundBitmap().IsEmpty() && HasFlag(format::kFlagSaveBackground)) {
+    core::String picture = UninstallDataPath("Installer Background.BMP");
+    if (ui::BackgroundBitmap().SaveToFile(picture.CStr())) system::AddUninstallEntry(picture.CStr(), system::kUninstallFile);
+  }
 }
 
 bool VersionNumbers(const char* version, i32* major, i32* minor) {
