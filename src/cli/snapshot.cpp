@@ -27,7 +27,7 @@ namespace {
 std::string StampText(const struct timespec& time) {
   std::tm utc{};
   gmtime_r(&time.tv_sec, &utc);
-  char text[48];
+  char text[96];
   std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%07ld", utc.tm_year + 1900, utc.tm_mon + 1,
                 utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, static_cast<long>(time.tv_nsec / 100));
   return text;

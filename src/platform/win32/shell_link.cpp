@@ -21,13 +21,15 @@ using CoInitializeFunction = HRESULT(WINAPI*)(void*);
 using CoUninitializeFunction = void(WINAPI*)();
 using CoCreateInstanceFunction = HRESULT(WINAPI*)(REFCLSID, IUnknown*, DWORD, REFIID, void**);
 
+void* Ole32(const char* name) { return reinterpret_cast<void*>(win32::SystemProcedure("ole32.dll", name)); }
+
 }  // namespace
 
 bool SaveShellLink(const char* linkPath, const char* target, const char* arguments, const char* workingDirectory,
                    const char* iconFile) {
-  auto initialize = reinterpret_cast<CoInitializeFunction>(win32::SystemProcedure("ole32.dll", "CoInitialize"));
-  auto uninitialize = reinterpret_cast<CoUninitializeFunction>(win32::SystemProcedure("ole32.dll", "CoUninitialize"));
-  auto create = reinterpret_cast<CoCreateInstanceFunction>(win32::SystemProcedure("ole32.dll", "CoCreateInstance"));
+  auto initialize = reinterpret_cast<CoInitializeFunction>(Ole32("CoInitialize"));
+  auto uninitialize = reinterpret_cast<CoUninitializeFunction>(Ole32("CoUninitialize"));
+  auto create = reinterpret_cast<CoCreateInstanceFunction>(Ole32("CoCreateInstance"));
   if (!initialize || !uninitialize || !create || FAILED(initialize(nullptr))) return false;
   bool saved = false;
   IShellLinkA* link = nullptr;

@@ -121,9 +121,9 @@ TEST_F(FileStreamTest, AStreamHeldWholeIsReadOnceAndNoVolumeIsLookedFor) {
 TEST_F(FileStreamTest, AStreamTheSourceCanLendIsUsedInPlace) {
   std::vector<u8> installer(100, 0x5A);
   installer.insert(installer.end(), data.begin(), data.end());
-  format::MemorySource source(installer.data(), static_cast<i64>(installer.size()));
+  format::MemorySource lender(installer.data(), static_cast<i64>(installer.size()));
   FileStreamInput input = Split(data.size(), {});
-  input.programFile = &source;
+  input.programFile = &lender;
   input.streamStart = 100;
   format::FileStreamBytes stream;
   ASSERT_EQ(LoadFileStream(input, stream), 0);
