@@ -16,6 +16,7 @@ planted DLL.
 """
 import shutil
 import subprocess
+import time
 
 import pefile
 import pytest
@@ -117,6 +118,28 @@ def test_setup_window_and_folder_browser_load_nothing_planted(wine, download_fol
                    dialog=lambda box: next(steps))
     assert [d.caption for d in run.dialogs][-3:-1] == ["Installation Folder", "Browse for Folder"], run.log
     assert markers(download_folder) == []
+
+
+def test_uninstaller_and_its_self_deletion_load_nothing_planted(wine, download_folder, planted_dlls, wine_target):
+    """The uninstaller runs from the installation's own folder, which a user
+    may have filled: the planted copies lie beside it while it removes the
+    product (shortcuts, associations, its setup window) and while its
+    self-deletion batch runs there."""
+    setup = build_hello(download_folder / "setup.exe")
+    wine.run(setup, ["/a", f"/d:{wine_target}"], cwd=download_folder, env=OVERRIDES)
+    host = WineHost(wine, BUILD / "e2e" / "logs")
+    uninstaller = host.host_path(f"{wine_target}\\Uninstall\\Uninstall Hello.exe")
+    assert uninstaller.exists()
+    for dll in planted_dlls.glob("*.dll"):
+        shutil.copyfile(dll, uninstaller.parent / dll.name)
+    run = wine.run(uninstaller, cwd=uninstaller.parent, env=OVERRIDES,
+                   command_line=f'"{wine.windows_path(uninstaller)}" /a /u:"Hello"')
+    deadline = time.monotonic() + 60
+    while uninstaller.exists() and time.monotonic() < deadline:
+        time.sleep(0.5)
+    assert not uninstaller.exists(), run.log
+    assert not host.host_path(f"{wine_target}\\Hello.txt").exists()
+    assert markers(uninstaller.parent) == [] and markers(download_folder) == []
 
 
 def test_control_a_naive_load_takes_the_planted_library(wine, download_folder):
