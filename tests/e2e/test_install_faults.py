@@ -23,7 +23,7 @@ from kovarun import Sandbox
 from kovatest import BUILD, kova_path, stub_path
 
 BIG = 512 * 1024
-BIG_NAMES = [f"Part{i}.bin" for i in range(1, 5)]
+BIG_NAMES = [f"Chunk{i}.bin" for i in range(1, 5)]
 
 
 def mount_tmpfs(where, size):
