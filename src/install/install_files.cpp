@@ -82,7 +82,7 @@ bool ChooseTarget(LoopState& state, const format::FileRecord& record, core::Stri
   else if (record.type == format::kFileTypeFont) folder = &state.fontDir;
   else if (record.type == format::kFileTypeSystem) folder = &state.systemDir;
   if (folder->IsEmpty()) {
-    ErrorText().AppendFormat("%s %s\r\n", payload::GetMessage(payload::kMsgCannotInstall).CStr(), record.name.CStr());
+    AddCannotInstall(record.name.CStr());
     return false;
   }
   target = core::JoinPath(folder->CStr(), record.name.CStr());
@@ -124,7 +124,7 @@ bool MoveAsideIfInUse(const LoopState& state, u32 type, core::String& target, co
   if (IsInstallDirType(type) || !FileExists(target.CStr()) || CanOpenForWriting(target.CStr())) return true;
   core::String temporary = MakeTempFile(state.input.installDir.CStr());
   if (temporary.IsEmpty()) {
-    ErrorText().AppendFormat("%s %s\r\n", payload::GetMessage(payload::kMsgCannotInstall).CStr(), target.CStr());
+    AddCannotInstall(target.CStr());
     return false;
   }
   occupied = target;
@@ -148,7 +148,7 @@ void MakeTargetFolder(const LoopState& state, const core::String& target, bool r
 // when the system refuses it.
 bool RegisterFont(InstallFilesOutput& output, const format::FileRecord& record, const core::String& target) {
   if (platform::AddFontFile(record.name.CStr()) == 0) {
-    ErrorText().AppendFormat("%s %s\r\n", payload::GetMessage(payload::kMsgCannotInstall).CStr(), target.CStr());
+    AddCannotInstall(target.CStr());
     return false;
   }
   if (!(record.flags & format::kFilePermanent)) {

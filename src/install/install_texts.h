@@ -13,4 +13,8 @@ namespace kova::install {
 core::String& LogText();
 core::String& ErrorText();
 
+// Appends the line of something that could not be installed or made:
+// message 31, a space, the path, CR LF.
+void AddCannotInstall(const char* path);
+
 }  // namespace kova::install

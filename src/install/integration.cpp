@@ -19,22 +19,18 @@ namespace {
 
 constexpr i32 kMaxPath = 260;
 
-void AddFailure(const core::String& path) {
-  ErrorText().AppendFormat("%s %s\r\n", payload::GetMessage(payload::kMsgCannotInstall).CStr(), path.CStr());
-}
-
 // One shortcut of an entry: name below folder. A name that would leave the
 // folder (a drive, a leading backslash, "..") is not made, and neither is a
 // link whose path would not fit MAX_PATH; both count as failures.
 bool MakeShortcut(const char* folder, const char* name, const ShortcutEntry& entry, const core::String& arguments) {
   core::String link = core::JoinPath(folder, name);
   if (!format::IsSafeRecordName(name) || link.Length() + 4 >= kMaxPath) {
-    AddFailure(link);
+    AddCannotInstall(link.CStr());
     return false;
   }
   if (!CreateShortcut(link, entry.target.CStr(), arguments.CStr(), payload::Folders().installDir.CStr(),
                       entry.iconPath.CStr())) {
-    AddFailure(link);
+    AddCannotInstall(link.CStr());
     return false;
   }
   if (!entry.permanent) system::AddUninstallEntry(link.CStr(), system::kUninstallFile);
@@ -77,7 +73,7 @@ bool CreateShortcuts() {
     if (entry.programsMenu) {
       core::String name = core::JoinPath(startMenu.CStr(), entry.name.CStr());
       if (!startMenuSafe) {
-        AddFailure(core::JoinPath(SMProgramsDir().CStr(), name.CStr()));
+        AddCannotInstall(core::JoinPath(SMProgramsDir().CStr(), name.CStr()).CStr());
       } else if (MakeShortcut(SMProgramsDir().CStr(), name.CStr(), entry, arguments)) {
         inStartMenu = true;
       }

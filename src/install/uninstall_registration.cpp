@@ -29,10 +29,6 @@ constexpr const char* kUninstallKey = "Microsoft\\Windows\\CurrentVersion\\Unins
 // The messages the uninstaller shows, carried in Uninstall.DAT.
 constexpr i32 kUninstallerMessages[] = {10, 15, 20, 30, 34, 35, 53, 55, 56, 57, 58, 59};
 
-void AddFailure(const core::String& path) {
-  ErrorText().AppendFormat("%s %s\r\n", payload::GetMessage(payload::kMsgCannotInstall).CStr(), path.CStr());
-}
-
 core::String UninstallArguments() {
   return core::Formatted("/u:\"%s\"", payload::Folders().productName.CStr());
 }
@@ -42,7 +38,7 @@ void UninstallShortcut(const char* folder, const core::String& target) {
   if (CreateShortcut(link, target.CStr(), UninstallArguments().CStr(), "", "")) {
     system::AddUninstallEntry(link.CStr(), system::kUninstallFile);
   } else {
-    AddFailure(link);
+    AddCannotInstall(link.CStr());
   }
 }
 
@@ -167,7 +163,7 @@ void RegisterUninstaller(const UninstallRegistration& registration) {
   }
   if (!registered)
     ErrorText() += "Unable to register the uninstall information.  Uninstall will not work properly.\r\n\r\n";
-  if (!WriteUninstallData(registration.associationsText)) AddFailure(UninstallDataPath("Uninstall.DAT"));
+  if (!WriteUninstallData(registration.associationsText)) AddCannotInstall(UninstallDataPath("Uninstall.DAT").CStr());
 }
 
 }  // namespace kova::install

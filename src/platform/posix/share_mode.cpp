@@ -37,15 +37,21 @@ bool ForEachRun(u32 bits, PerRun perRun) {
   return true;
 }
 
+// A lock of the given type over one run of bytes.
+struct flock RangeLock(short type, off_t start, off_t length) {
+  struct flock lock{};
+  lock.l_type = type;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = start;
+  lock.l_len = length;
+  lock.l_pid = 0;
+  return lock;
+}
+
 // Whether another open description holds a lock on any of the bytes.
 bool HeldElsewhere(int fd, u32 bits) {
   return !ForEachRun(bits, [fd](off_t start, off_t length) {
-    struct flock lock{};
-    lock.l_type = F_WRLCK;
-    lock.l_whence = SEEK_SET;
-    lock.l_start = start;
-    lock.l_len = length;
-    lock.l_pid = 0;
+    struct flock lock = RangeLock(F_WRLCK, start, length);
     if (fcntl(fd, F_OFD_GETLK, &lock) != 0) return true;
     return lock.l_type == F_UNLCK;
   });
@@ -53,12 +59,7 @@ bool HeldElsewhere(int fd, u32 bits) {
 
 void TakeBytes(int fd, u32 bits) {
   ForEachRun(bits, [fd](off_t start, off_t length) {
-    struct flock lock{};
-    lock.l_type = F_RDLCK;
-    lock.l_whence = SEEK_SET;
-    lock.l_start = start;
-    lock.l_len = length;
-    lock.l_pid = 0;
+    struct flock lock = RangeLock(F_RDLCK, start, length);
     fcntl(fd, F_OFD_SETLK, &lock);
     return true;
   });
