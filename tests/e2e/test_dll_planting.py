@@ -21,7 +21,7 @@ import time
 import pefile
 import pytest
 
-from installs import HELLO_FILES, WineHost, build_hello, hello_installed
+from installs import HELLO, HELLO_FILES, WineHost, build_hello, hello_installed
 from kovatest import BUILD, kova_path, stub_path
 
 # Not version.dll, though it is planted often: Wine's own user32 imports it,
@@ -117,6 +117,41 @@ def test_setup_window_and_folder_browser_load_nothing_planted(wine, download_fol
     run = wine.run(setup, [f"/d:{wine_target}"], cwd=download_folder, env=OVERRIDES, answer="Yes",
                    dialog=lambda box: next(steps))
     assert [d.caption for d in run.dialogs][-3:-1] == ["Installation Folder", "Browse for Folder"], run.log
+    assert markers(download_folder) == []
+
+
+def test_language_licence_readme_and_restart_question_load_nothing_planted(wine, download_folder, wine_target):
+    """Every question of an interactive installation of examples/hello, with
+    a language list added and a restart wanted: the language, licence and
+    read-me dialogs, the directory dialog, the shortcuts (ole32), the log
+    question and the restart question, all answered while the planted copies
+    lie beside the installer."""
+    sources = download_folder / "hello"
+    shutil.copytree(HELLO, sources)
+    manifest = sources / "kova.toml"
+    manifest.write_text(manifest.read_text().replace('"always-log",', '"always-log", "restart-pending",')
+                        + '\n[[language]]\nname = "English"\n\n[[language]]\nname = "Deutsch"\n')
+    setup = download_folder / "setup.exe"
+    subprocess.run([str(kova_path()), "build", str(manifest), "-o", str(setup), "--stub", str(stub_path()), "-q"],
+                   check=True)
+    shutil.rmtree(sources)
+
+    def dialog(box):
+        """OK, Yes, I agree, Next: the first button of each of the stub's
+        dialogs; the setup and progress windows are left alone."""
+        return ["press id 1001"] if any(c.id == 1001 for c in box.controls) else ["leave"]
+
+    def answer(box):
+        return "No" if "log" in box.text.lower() else "Yes"
+
+    run = wine.run(setup, [f"/d:{wine_target}"], cwd=download_folder, env=OVERRIDES, answer=answer, dialog=dialog)
+    captions = [d.caption for d in run.dialogs]
+    for expected in ("Choose Your Language", "Installation Folder"):
+        assert expected in captions, run.log
+    # The licence and the read-me pages, and the restart question last.
+    assert sum(1 for d in run.dialogs if any(c.id == 1005 for c in d.controls)) >= 2, run.log
+    assert "restart" in run.boxes[-1].text.lower(), run.log
+    assert hello_installed(WineHost(wine, BUILD / "e2e" / "logs").host_path, wine_target) == list(HELLO_FILES)
     assert markers(download_folder) == []
 
 

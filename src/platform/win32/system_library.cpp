@@ -36,6 +36,9 @@ const char kSearchNames[] =
     "propsys.dll\0"
     "userenv.dll\0"
     "cryptbase.dll\0"
+    // Wine's uxtheme delay-loads msimg32 (TransparentBlt) to draw themed
+    // controls, which the dialogs have before the setup window needs it.
+    "msimg32.dll\0"
     // shell32 (the folder browser) imports comctl32, and Wine binds a
     // system DLL's imports through the program's folder first.
     "comctl32.dll\0";
