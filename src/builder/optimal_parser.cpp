@@ -55,7 +55,7 @@ class OptimalParser {
  public:
   OptimalParser(const u8* data, u32 size, TokenWriter& out)
       : data_(data), size_(size), out_(out), finder_(data, size, kWindowLog, kDepth, kNiceLength) {
-    nodes_.resize(kBlockLength + 1);
+    nodes_.resize(std::min(kBlockLength, size) + 1);  // a block never outgrows the input
     matches_.resize(BinaryTreeMatchFinder::kMaxMatches + 1);
     for (u32 length = 0; length <= kNiceLength; ++length)
       lengthCost_[length] = length < kMinCopyLength ? 0 : CopyLengthCost(length);
