@@ -285,8 +285,17 @@ KOVA_DECODE_INLINE Step ParseToken(const Frame& f, BitState& s, u8*& op, Token& 
     if (!FastNumber(s, 2, 2, &value)) return Step::kCareful;
     u64 n = value + 1;
     if (n > room) return Step::kFailed;
-    u64 position = static_cast<u64>(s.next - f.start) * 8 - s.count;
     t.length = n;
+    if (8 * n <= s.count) {
+      // The commonest run, a few bytes, is in the buffer already.
+      Store64(t.bytes, s.bits);
+      t.from = t.bytes;
+      t.kind = Kind::kCopy;
+      Consume(s, static_cast<u32>(8 * n));
+      op += n;
+      return Step::kParsed;
+    }
+    u64 position = static_cast<u64>(s.next - f.start) * 8 - s.count;
     if (n <= kShortLiterals) {
       // Inside the margin, so the bytes are there; reads 24 bytes from here.
       Store64(t.bytes, StreamWord(f.start, position));
