@@ -237,9 +237,10 @@ constexpr u64 kShortLiterals = 16;
 constexpr u64 kShortRun = 32;
 
 // A number in the fast path, without checks on the input (the margin covers
-// it). The buffer holds at least 46 bits on entry; only numbers of more than
-// about 20 bits need a reload. Prefixes reaching past the buffered bits go
-// to the careful path.
+// it). The token's first number finds at least 46 bits buffered, a copy's
+// distance what its length left (usually 40 or more); a number whose prefix
+// and value do not fit reloads after the prefix, and a prefix reaching past
+// the buffered bits goes to the careful path.
 KOVA_DECODE_INLINE bool FastNumber(BitState& s, u32 base, u32 step, u64* value) {
   u32 ones = LeadingOnes(s.bits);
   u32 width = NumberWidth(base, step, ones);
@@ -340,7 +341,8 @@ KOVA_DECODE_INLINE Step ParseToken(const Frame& f, BitState& s, u8*& op, Token& 
   }
   if (!FastNumber(s, 2, 1, &value)) return Step::kCareful;
   u64 length = value + 4;
-  RefillFast(s);
+  // No reload before the distance: the few bits of a length seldom leave too
+  // few for it, and FastNumber reloads when they do.
   if (!FastNumber(s, 12, 2, &value)) return Step::kCareful;
   u64 distance = value + 4;
   // Source and destination never overlap: length <= distance <= written.
