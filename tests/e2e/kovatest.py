@@ -13,6 +13,7 @@ import json
 import os
 import shutil
 import subprocess
+import sys
 import tempfile
 import time
 from dataclasses import dataclass, field
@@ -145,6 +146,10 @@ class Run:
     pressed: list = field(default_factory=list)   # (caption, button text) in order
 
 
+class ReaderDidNotStart(Exception):
+    """The box reader ended before it started the program under test."""
+
+
 class Wine:
     """wine64 in a prefix of its own under build/, with a persistent server."""
 
@@ -206,6 +211,17 @@ class Wine:
             raise AssertionError(f"{reader} is missing: build the win64 preset first")
         if command_line is None:
             command_line = subprocess.list2cmdline([self.windows_path(exe), *map(str, args)])
+        # Now and then wine64 ends at once with status 1 and no output, before
+        # the reader has written its report: the program was never started,
+        # so starting the reader again tests nothing twice.
+        for attempt in range(3):
+            try:
+                return self._run_once(reader, exe, command_line, answer, timeout, screenshot, cwd, dialog, env)
+            except ReaderDidNotStart as error:
+                print(f"box reader attempt {attempt + 1}: {error}", file=sys.stderr)
+        raise AssertionError(f"{command_line}: the box reader never started the program")
+
+    def _run_once(self, reader, exe, command_line, answer, timeout, screenshot, cwd, dialog, env):
         runs = BUILD / "e2e" / "runs"
         runs.mkdir(parents=True, exist_ok=True)
         work = Path(tempfile.mkdtemp(dir=runs))
@@ -247,6 +263,8 @@ class Wine:
             shutil.rmtree(work, ignore_errors=True)
         if any(e["event"] == "timeout" for e in events):
             raise TimeoutError(f"{command_line} did not end within {timeout} s:\n{result.log}")
+        if not events and proc.returncode != 0:
+            raise ReaderDidNotStart(f"wine ended with {proc.returncode}:\n{result.log}")
         if result.exit_code is None:
             raise AssertionError(f"the box reader ended with {proc.returncode} before the program:\n{result.log}")
         return result
