@@ -10,6 +10,7 @@
 #include "cli/commands.h"
 #include "cli/reg_command.h"
 #include "cli/run_command.h"
+#include "platform/posix/host.h"
 
 namespace {
 
@@ -51,6 +52,8 @@ int main(int argc, char** argv) {
   // the output writers clean up, instead of the process being killed with
   // its temporary files left behind.
   std::signal(SIGXFSZ, SIG_IGN);
+  // A decoded file data stream is hundreds of megabytes of fresh memory.
+  kova::platform::posix::MapPagesAhead();
 
   kova::cli::CommandLine kova("kova", kUsage);
   kova.App().set_version_flag("-V,--version", "kova " KOVA_VERSION)->trigger_on_parse();

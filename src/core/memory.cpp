@@ -21,4 +21,18 @@ void* Reallocate(void* block, std::size_t size) {
 
 void Release(void* block) { std::free(block); }
 
+namespace {
+const PagesAheadHandler* gPagesAhead = nullptr;
+}  // namespace
+
+void SetPagesAheadHandler(const PagesAheadHandler* handler) { gPagesAhead = handler; }
+
+PagesAhead::PagesAhead(void* block, std::size_t size) {
+  if (gPagesAhead && block && size) token_ = gPagesAhead->start(block, size);
+}
+
+PagesAhead::~PagesAhead() {
+  if (token_) gPagesAhead->finish(token_);
+}
+
 }  // namespace kova::core

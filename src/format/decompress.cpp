@@ -20,6 +20,7 @@
 
 #include <cstring>
 
+#include "core/memory.h"
 #include "format/byte_reader.h"
 
 namespace kova::format {
@@ -448,6 +449,7 @@ bool DecompressBlock(const u8* block, std::size_t blockSize, std::size_t maxOutp
   // The margin lets the wide copies run right up to the last bytes.
   core::ByteBuffer output;
   output.Reserve(size + kWideMargin);
+  core::PagesAhead ahead(output.Data(), size);
   if (!DecodeStream(block + kBlockHeaderSize, blockSize - kBlockHeaderSize, output.Data(), size, output.Capacity()))
     return false;
   output.SetSizeUnchecked(size);

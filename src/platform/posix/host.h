@@ -25,4 +25,8 @@ void SetExitHandler(ExitHandler handler);
 // calls it before the exit handler.
 void CarryOutSelfDeletion();
 
+// Lets large fresh buffers have their pages mapped ahead of the writer on a
+// thread of their own (core::PagesAhead).
+void MapPagesAhead();
+
 }  // namespace kova::platform::posix

@@ -10,8 +10,12 @@
 
 #include "block_test_support.h"
 #include "core/byte_buffer.h"
+#include "core/memory.h"
 #include "format/bit_reader.h"
 #include "format/decompress.h"
+#ifndef _WIN32
+#include "platform/posix/host.h"
+#endif
 
 namespace kova::format {
 namespace {
@@ -374,6 +378,32 @@ TEST(DecompressTest, LargeOutputFromFewBits) {
   for (u64 i = 0; i < size; ++i) ASSERT_EQ(out[i], "xyzw"[i % 4]) << i;
   for (u64 i = size; i < out.size(); ++i) ASSERT_EQ(out[i], 0) << i;
 }
+
+#ifndef _WIN32
+// The host tool maps a large output's pages ahead on a second thread while
+// the decoder writes: the bytes come out the same, and a block that fails
+// part-way returns with the thread stopped.
+TEST(DecompressTest, PagesMappedAheadChangeNothing) {
+  platform::posix::MapPagesAhead();
+  BlockBuilder builder;
+  builder.Literals({'p', 'a', 'g', 'e', 's', '!', '\n'});
+  u64 size = 7;
+  while (size * 2 <= (u64{48} << 20)) {
+    builder.Copy(size, size);
+    size *= 2;
+  }
+  builder.ByteRun(0x5A, 4096);
+  Bytes block = builder.Block(static_cast<i32>(size + 4096));
+  Bytes out;
+  ASSERT_TRUE(Decode(block, &out));
+  ASSERT_EQ(out.size(), size + 4096);
+  for (u64 i = 0; i < size; ++i) ASSERT_EQ(out[i], "pages!\n"[i % 7]) << i;
+  for (u64 i = size; i < out.size(); ++i) ASSERT_EQ(out[i], 0x5A) << i;
+  Bytes cut(block.begin(), block.end() - 4);
+  EXPECT_FALSE(Decode(cut, &out));
+  core::SetPagesAheadHandler(nullptr);
+}
+#endif
 
 }  // namespace
 }  // namespace kova::format
