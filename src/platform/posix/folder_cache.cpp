@@ -110,6 +110,37 @@ Listing* ListingOf(const core::String& host) {
   return nullptr;
 }
 
+Listing* CurrentListing(const core::String& hostFolder, const struct stat& folderInfo) {
+  Listing* listing = ListingOf(hostFolder);
+  if (!listing || !SameFolder(listing->info, folderInfo) ||
+      !(SameTimes(listing->info, folderInfo) || listing->ownChange))
+    return nullptr;
+  // The change of times since the listing was read was the run's own.
+  listing->info = folderInfo;
+  listing->ownChange = false;
+  listing->used = ++TheMemory().clock;
+  return listing;
+}
+
+// The name in listing that name stands for: the same but for ASCII case, or
+// a name whose 8.3 alias it is.
+bool FindListed(const Listing& listing, const core::String& name, core::String* stored) {
+  i32 index = listing.Find(name.CStr());
+  if (index >= 0) {
+    *stored = listing.names[index];
+    return true;
+  }
+  // An 8.3 alias holds a "~"; a name that is itself a short name is no alias.
+  if (name.Find("~") < 0) return false;
+  for (const core::String& entry : listing.names) {
+    if (!IsShortName(entry.CStr()) && EqualNoCase(ShortNameOf(entry.CStr()).CStr(), name.CStr())) {
+      *stored = entry;
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 bool CachedFolder(const core::String& windowsFolder, core::String* host, struct stat* info) {
@@ -148,10 +179,9 @@ void RememberFolder(const core::String& windowsFolder, const core::String& host,
 bool FindInFolder(const core::String& hostFolder, const struct stat& folderInfo, const core::String& name,
                   core::String* stored) {
   Memory& memory = TheMemory();
-  Listing* listing = ListingOf(hostFolder);
-  bool current = listing && SameFolder(listing->info, folderInfo) &&
-                 (SameTimes(listing->info, folderInfo) || listing->ownChange);
-  if (!current) {
+  Listing* listing = CurrentListing(hostFolder, folderInfo);
+  if (!listing) {
+    listing = ListingOf(hostFolder);
     if (!listing) {
       if (memory.listings.Size() < kListings) {
         listing = &memory.listings.Append(Listing());
@@ -166,25 +196,17 @@ bool FindInFolder(const core::String& hostFolder, const struct stat& folderInfo,
       NoteNameRemoved(hostFolder);
       return false;
     }
+    listing->info = folderInfo;
+    listing->ownChange = false;
+    listing->used = ++memory.clock;
   }
-  listing->info = folderInfo;
-  listing->ownChange = false;
-  listing->used = ++memory.clock;
+  return FindListed(*listing, name, stored);
+}
 
-  i32 index = listing->Find(name.CStr());
-  if (index >= 0) {
-    *stored = listing->names[index];
-    return true;
-  }
-  // An 8.3 alias holds a "~"; a name that is itself a short name is no alias.
-  if (name.Find("~") < 0) return false;
-  for (const core::String& entry : listing->names) {
-    if (!IsShortName(entry.CStr()) && EqualNoCase(ShortNameOf(entry.CStr()).CStr(), name.CStr())) {
-      *stored = entry;
-      return true;
-    }
-  }
-  return false;
+bool KnownMissing(const core::String& hostFolder, const struct stat& folderInfo, const core::String& name) {
+  const Listing* listing = CurrentListing(hostFolder, folderInfo);
+  core::String stored;
+  return listing && !FindListed(*listing, name, &stored);
 }
 
 void NoteNameAdded(const core::String& hostFolder, const char* name) {

@@ -6,14 +6,19 @@
 //   exactly as asked, checked by one stat of the host folder (gone, or
 //   another folder in its place, and the entry is forgotten);
 // - folder listings: the names of a host folder by their lower-case ASCII
-//   form, for the names that are not found by their exact spelling. A
-//   listing holds while the folder's times and identity are those it was
+//   form, read for a name not found by its exact spelling; while a listing
+//   is current, a name it lacks is taken as missing without a lookup (one
+//   system call fewer for each new file written to the folder). A listing
+//   holds while the folder's times and identity are those it was
 //   read with. The run's own changes keep it up to date (a name made is
 //   added, a name removed drops the listing), and the change of times they
 //   cause is taken as theirs at the next check; a change by another process
 //   makes the folder be listed again. (One that lands in the same tick of
 //   the file system's clock as one of the run's own, before the next check,
 //   is not seen: the price of not listing a folder for each new name.)
+// - a folder asked for itself (the current directory, the folder checked
+//   before each file written to it) is answered from the resolved folders
+//   with one stat.
 //
 // Everything is forgotten when the sandbox root changes, when a folder is
 // removed or renamed, and when a child process is started.
@@ -35,6 +40,11 @@ void RememberFolder(const core::String& windowsFolder, const core::String& host,
 // the folder's stat now. False when there is none.
 bool FindInFolder(const core::String& hostFolder, const struct stat& folderInfo, const core::String& name,
                   core::String* stored);
+
+// Whether a current listing of hostFolder (folderInfo: its stat now) holds
+// nothing name stands for: then the name need not be looked up at all, which
+// saves a lookup before each new file. False when there is no current listing.
+bool KnownMissing(const core::String& hostFolder, const struct stat& folderInfo, const core::String& name);
 
 // The run made name in hostFolder.
 void NoteNameAdded(const core::String& hostFolder, const char* name);

@@ -74,6 +74,7 @@ bool HasWildcards(const core::String& name) { return name.Find("*") >= 0 || name
 // followed; a link that leads nowhere still exists, as a file.
 bool LookUpName(const core::String& hostFolder, const struct stat& folderInfo, const core::String& name,
                 core::String* stored, struct stat* info) {
+  if (KnownMissing(hostFolder, folderInfo, name)) return false;
   core::String child = HostJoin(hostFolder, name.CStr());
   if (lstat(child.CStr(), info) == 0) {
     *stored = name;
@@ -247,11 +248,23 @@ bool ResolvePath(const char* path, SandboxPath* out, u32 options) {
     out->windows += out->names[i];
   }
 
-  // The folder that holds the last name, when it was resolved before: one
-  // stat instead of a walk from the drive root.
   const i32 count = out->names.Size();
   core::String host;
   struct stat folderInfo{};
+  // A folder resolved before, asked for itself (the current directory, the
+  // folder checked before each file written to it): one stat.
+  if (count > 0 && !(options & kResolveWildcards) && CachedFolder(out->windows, &host, &folderInfo)) {
+    const char* slash = std::strrchr(host.CStr(), '/');
+    i32 parentLength = static_cast<i32>(slash - host.CStr());
+    out->hostParent = host.Left(parentLength > 0 ? parentLength : 1);  // drive Z: is the host's "/"
+    out->name = host.Mid(parentLength + 1);
+    out->host = host;
+    out->exists = out->isDirectory = true;
+    out->readOnly = !(folderInfo.st_mode & S_IWUSR);
+    return true;
+  }
+  // The folder that holds the last name, when it was resolved before: one
+  // stat instead of a walk from the drive root.
   i32 first = 0;
   core::String parentWindows;
   if (count > 1) {

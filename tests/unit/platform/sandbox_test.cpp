@@ -14,6 +14,7 @@
 
 #include "install/directories.h"
 #include "platform/file_system.h"
+#include "platform/posix/folder_cache.h"
 #include "platform/posix/host.h"
 #include "platform/posix/pending_renames.h"
 #include "platform/posix/sandbox_paths.h"
@@ -182,6 +183,45 @@ TEST_F(SandboxTest, RememberedFoldersFollowChanges) {
   ASSERT_TRUE(MoveFilePath(Path("dir").CStr(), Path("Moved").CStr(), 0));
   EXPECT_FALSE(ResolvePath(Path("Dir\\three.txt").CStr(), &resolved));
   ASSERT_TRUE(ResolvePath(Path("MOVED\\THREE.TXT").CStr(), &resolved));
+  EXPECT_TRUE(resolved.exists);
+}
+
+// A folder asked for itself once a name in it was resolved (the current
+// directory, the folder checked before each file) comes from what is
+// remembered: every field as a walk from the drive root gives it, on a drive
+// folder and on drive Z:, whose root is the host's "/". A name missing from
+// a listing the run keeps current is not looked up; one made by another
+// process on a later tick of the file system's clock is found all the same.
+TEST_F(SandboxTest, RememberedFolderAskedForItself) {
+  ASSERT_TRUE(platform::MakeDirectory(Path("Outer").CStr()));
+  ASSERT_TRUE(platform::MakeDirectory(Path("Outer\\Inner").CStr()));
+  char here[4096];
+  ASSERT_NE(getcwd(here, sizeof here), nullptr);
+  const std::string topLevel = "Z:\\" + std::string(here).substr(1, std::string(here).find('/', 1) - 1);
+  for (const core::String& folder : {Path("outer\\INNER"), core::String(topLevel.c_str())}) {
+    SCOPED_TRACE(folder.CStr());
+    ForgetFolders();
+    SandboxPath walked, inside, remembered;
+    ASSERT_TRUE(ResolvePath(folder.CStr(), &walked));
+    ASSERT_TRUE(ResolvePath(core::JoinPath(folder.CStr(), "x").CStr(), &inside));
+    ASSERT_TRUE(ResolvePath(folder.CStr(), &remembered));
+    EXPECT_STREQ(remembered.host.CStr(), walked.host.CStr());
+    EXPECT_STREQ(remembered.hostParent.CStr(), walked.hostParent.CStr());
+    EXPECT_STREQ(remembered.name.CStr(), walked.name.CStr());
+    EXPECT_STREQ(remembered.windows.CStr(), walked.windows.CStr());
+    EXPECT_TRUE(remembered.exists && remembered.isDirectory);
+    EXPECT_EQ(remembered.readOnly, walked.readOnly);
+  }
+
+  Put("Outer\\Inner\\Made.txt", "1");
+  SandboxPath resolved;
+  ASSERT_TRUE(ResolvePath(Path("Outer\\Inner\\made.TXT").CStr(), &resolved));
+  const std::string host = resolved.hostParent.CStr();
+  ASSERT_TRUE(ResolvePath(Path("Outer\\Inner\\Later.txt").CStr(), &resolved));
+  EXPECT_FALSE(resolved.exists);
+  usleep(50000);
+  ASSERT_EQ(close(creat((host + "/Later.txt").c_str(), 0666)), 0);
+  ASSERT_TRUE(ResolvePath(Path("Outer\\Inner\\Later.txt").CStr(), &resolved));
   EXPECT_TRUE(resolved.exists);
 }
 
