@@ -308,6 +308,8 @@ bool ResolvePath(const char* path, SandboxPath* out, u32 options) {
     out->exists = true;
     out->isDirectory = isDirectory;
     out->readOnly = !S_ISLNK(info.st_mode) && !(info.st_mode & S_IWUSR);
+    // Asked for again (going back to the current directory), it is one stat.
+    if (isDirectory && !(options & kResolveWildcards)) RememberFolder(out->windows, child, info);
   }
   if (count > 1 && first == 0) RememberFolder(parentWindows, out->hostParent, folderInfo);
   return true;
