@@ -1,9 +1,7 @@
 // Share modes with open file description locks; see share_mode.h.
 #include "platform/posix/share_mode.h"
 
-#include <errno.h>
 #include <fcntl.h>
-#include <sys/file.h>
 
 #include "platform/file_system.h"
 
@@ -67,21 +65,6 @@ void TakeBytes(int fd, u32 bits) {
 
 constexpr u32 Bit(off_t byte) { return 1u << (byte - kShareLockBase); }
 
-// flock(LOCK_EX) for the length of one check-and-take.
-class Guard {
- public:
-  explicit Guard(int fd) : fd_(fd) {
-    while (flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
-    }
-  }
-  ~Guard() { flock(fd_, LOCK_UN); }
-  Guard(const Guard&) = delete;
-  Guard& operator=(const Guard&) = delete;
-
- private:
-  int fd_;
-};
-
 }  // namespace
 
 SystemError TakeShareMode(int fd, u32 access, u32 share) {
@@ -97,17 +80,16 @@ SystemError TakeShareMode(int fd, u32 access, u32 share) {
                   (deniesReading ? Bit(kReads) : 0) | (deniesWriting ? Bit(kWrites) : 0);
   u32 taken = (reads ? Bit(kReads) : 0) | (writes ? Bit(kWrites) : 0) | (deniesReading ? Bit(kDeniesReading) : 0) |
               (deniesWriting ? Bit(kDeniesWriting) : 0);
-  Guard guard(fd);
-  if (HeldElsewhere(fd, conflicts)) return kErrorSharingViolation;
-  // On a file system without OFD locks the bytes cannot be taken; sharing is
-  // then not honoured there, which is better than refusing every open.
+  // Taken first, then checked: of two opens that conflict, whichever checks
+  // last sees the other's bytes, so both can never pass (when they race,
+  // both may fail, where Windows would let one through). The caller closes
+  // the descriptor on a refusal, which gives the bytes back. On a file system
+  // without OFD locks the bytes cannot be taken; sharing is then not
+  // honoured there, which is better than refusing every open.
   TakeBytes(fd, taken);
-  return kErrorSuccess;
+  return HeldElsewhere(fd, conflicts) ? kErrorSharingViolation : kErrorSuccess;
 }
 
-bool IsOpenElsewhere(int fd) {
-  Guard guard(fd);
-  return HeldElsewhere(fd, Bit(kReads) | Bit(kWrites));
-}
+bool IsOpenElsewhere(int fd) { return HeldElsewhere(fd, Bit(kReads) | Bit(kWrites)); }
 
 }  // namespace kova::platform::posix

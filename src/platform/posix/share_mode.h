@@ -9,18 +9,19 @@
 // "denies writing". An open conflicts when it wants to read and someone
 // denies reading, wants to write and someone denies writing, denies reading
 // and someone reads, or denies writing and someone writes (F_OFD_GETLK asks
-// without taking anything). The test and the taking run under flock(LOCK_EX)
-// of the same file, which works on descriptors of any access, so two opens
-// cannot both pass the test before either has taken its locks.
+// without taking anything). An open takes its bytes before it tests the
+// others', so of two conflicting opens the later test always sees the other:
+// both cannot pass (two that race may both be refused). Two calls for a
+// usual open.
 #pragma once
 
 #include "platform/system_error.h"
 
 namespace kova::platform::posix {
 
-// Checks the share mode of a new open of fd (access and share as in
-// file_system.h) against every other open of the file and takes its locks.
-// kErrorSharingViolation on a conflict. fd must be open for reading when
+// Takes the locks of a new open of fd (access and share as in file_system.h)
+// and checks them against every other open of the file:
+// kErrorSharingViolation on a conflict, after which fd must be closed. fd must be open for reading when
 // access is not 0. An open without read or write access takes part in nothing.
 SystemError TakeShareMode(int fd, u32 access, u32 share);
 
