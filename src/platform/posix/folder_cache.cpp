@@ -22,6 +22,9 @@ u32 FoldedHash(const char* name) {
   return hash;
 }
 
+// Paths compared length first: every resolution scans the remembered folders.
+bool SamePath(const core::String& a, const core::String& b) { return a.Length() == b.Length() && a == b; }
+
 bool SameFolder(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
 bool SameTimes(const struct stat& a, const struct stat& b) {
@@ -106,7 +109,7 @@ bool ReadListing(const core::String& host, Listing& listing) {
 
 Listing* ListingOf(const core::String& host) {
   for (Listing& listing : TheMemory().listings)
-    if (listing.host == host) return &listing;
+    if (SamePath(listing.host, host)) return &listing;
   return nullptr;
 }
 
@@ -147,7 +150,7 @@ bool CachedFolder(const core::String& windowsFolder, core::String* host, struct 
   Memory& memory = TheMemory();
   for (i32 i = 0; i < memory.folders.Size(); ++i) {
     Folder& folder = memory.folders[i];
-    if (!(folder.windows == windowsFolder)) continue;
+    if (!SamePath(folder.windows, windowsFolder)) continue;
     if (stat(folder.host.CStr(), info) != 0 || !S_ISDIR(info->st_mode) || !SameFolder(*info, folder.info)) {
       memory.folders.RemoveAt(i);
       return false;
@@ -163,7 +166,7 @@ void RememberFolder(const core::String& windowsFolder, const core::String& host,
   Memory& memory = TheMemory();
   Folder* slot = nullptr;
   for (Folder& folder : memory.folders)
-    if (folder.windows == windowsFolder) slot = &folder;
+    if (SamePath(folder.windows, windowsFolder)) slot = &folder;
   if (!slot && memory.folders.Size() < kFolders) slot = &memory.folders.Append(Folder());
   if (!slot) {
     slot = &memory.folders[0];
@@ -219,7 +222,7 @@ void NoteNameAdded(const core::String& hostFolder, const char* name) {
 void NoteNameRemoved(const core::String& hostFolder) {
   core::Array<Listing>& listings = TheMemory().listings;
   for (i32 i = 0; i < listings.Size(); ++i)
-    if (listings[i].host == hostFolder) listings.RemoveAt(i);
+    if (SamePath(listings[i].host, hostFolder)) listings.RemoveAt(i);
 }
 
 void ForgetFolders() {
