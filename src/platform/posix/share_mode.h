@@ -21,8 +21,9 @@ namespace kova::platform::posix {
 
 // Takes the locks of a new open of fd (access and share as in file_system.h)
 // and checks them against every other open of the file:
-// kErrorSharingViolation on a conflict, after which fd must be closed. fd must be open for reading when
-// access is not 0. An open without read or write access takes part in nothing.
+// kErrorSharingViolation on a conflict, after which fd must be closed. fd
+// must be open for reading when access is not 0. An open without read or
+// write access takes part in nothing.
 SystemError TakeShareMode(int fd, u32 access, u32 share);
 
 // Whether another open of the file has read or write access: then Windows
