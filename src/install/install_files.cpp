@@ -36,6 +36,7 @@ struct LoopState {
   core::String systemDir;
   core::String fontDir;
   RestartReplacer replacer;
+  core::String folderMade;  // the folder of the last file written below InstallDir
 };
 
 bool IsInstallDirType(u32 type) { return type == format::kFileTypeInstallDir || type == format::kFileTypeStartup; }
@@ -134,12 +135,21 @@ bool MoveAsideIfInUse(const LoopState& state, u32 type, core::String& target, co
 
 // The folder of a file below InstallDir, made with its parents and recorded
 // for the uninstaller (InstallDir itself is neither).
-void MakeTargetFolder(const LoopState& state, const core::String& target, bool recordOneByOne) {
+void MakeTargetFolder(LoopState& state, const core::String& target, bool recordOneByOne) {
   core::String directory = core::DirectoryOf(target.CStr());
   // Equal without regard to case, and to a trailing backslash of InstallDir.
   if (PathsEqual(directory.CStr(), state.input.installDir.CStr())) return;
-  if (!CreateDirectoryPath(directory.CStr()))
-    ErrorText().AppendFormat("%s %s\r\n", payload::GetMessage(payload::kMsgCannotCreateFolder).CStr(), directory.CStr());
+  // Files come folder by folder and the loop removes no folder, so the
+  // folder of the file before is there still: it is not looked for again
+  // (on Windows, two changes of the current directory per file).
+  if (directory != state.folderMade) {
+    state.folderMade.Clear();
+    if (CreateDirectoryPath(directory.CStr()))
+      state.folderMade = directory;
+    else
+      ErrorText().AppendFormat("%s %s\r\n", payload::GetMessage(payload::kMsgCannotCreateFolder).CStr(),
+                               directory.CStr());
+  }
   if (recordOneByOne) system::AddUninstallEntry(directory.CStr(), system::kUninstallDirectory);
 }
 
@@ -218,7 +228,7 @@ i32 TryInstallFiles(const InstallFilesInput& input, InstallFilesOutput& output) 
   if (i32 code = LoadFileStream(input.stream, stream)) return code;
 
   ui::StartStep();
-  LoopState state{input, output, core::String(), input.systemDir, input.fontDir, MakeRestartReplacer()};
+  LoopState state{input, output, core::String(), input.systemDir, input.fontDir, MakeRestartReplacer(), core::String()};
   if (state.systemDir.IsEmpty()) state.systemDir = SystemDir();
   if (state.fontDir.IsEmpty()) state.fontDir = FontDir();
   state.uninstallFolder = core::JoinPath(input.installDir.CStr(), input.uninstallSubdir.CStr());

@@ -287,6 +287,37 @@ TEST_F(InstallFilesTest, SharedDllsCountsAndReinstallation) {
   EXPECT_STREQ(output.sharedFiles.CStr(), "");
 }
 
+// Folders are made once for a run of files in them; files that come back to
+// a folder, or go one deeper, still find theirs, each recorded once. A folder
+// that cannot be made is tried again for each of its files.
+TEST_F(InstallFilesTest, FoldersOfFilesInAnyOrder) {
+  PutBytes("App\\blocked", {'x'});
+  std::vector<TestRecord> records = {
+      {"a\\1.txt", 0, 0, "a1", {}, "", "", ""},      {"b\\1.txt", 0, 0, "b1", {}, "", "", ""},
+      {"a\\2.txt", 0, 0, "a2", {}, "", "", ""},      {"a\\c\\3.txt", 0, 0, "c3", {}, "", "", ""},
+      {"a\\4.txt", 0, 0, "a4", {}, "", "", ""},      {"blocked\\1.txt", 0, 0, "x1", {}, "", "", ""},
+      {"blocked\\2.txt", 0, 0, "x2", {}, "", "", ""},
+  };
+  ASSERT_EQ(Install(records, kUninstallSupport), 0);
+  EXPECT_EQ(Get("App\\a\\1.txt"), "a1");
+  EXPECT_EQ(Get("App\\b\\1.txt"), "b1");
+  EXPECT_EQ(Get("App\\a\\2.txt"), "a2");
+  EXPECT_EQ(Get("App\\a\\c\\3.txt"), "c3");
+  EXPECT_EQ(Get("App\\a\\4.txt"), "a4");
+  EXPECT_EQ(output.filesWritten, 5);
+  std::string list;
+  for (const char* line : {"~a", "a\\1.txt", "~b", "b\\1.txt", "a\\2.txt", "~a\\c", "a\\c\\3.txt", "a\\4.txt",
+                           "~blocked", "blocked\\1.txt", "blocked\\2.txt"}) {
+    bool folder = line[0] == '~';
+    list += (folder ? "~" : "") + P((std::string("App\\") + (line + folder)).c_str()) + "\r\n";
+  }
+  EXPECT_EQ(UninstallList(), list);
+  std::string errors;
+  for (const char* name : {"1.txt", "2.txt"})
+    errors += "message 25 " + P("App\\blocked") + "\r\nmessage 31 " + P((std::string("App\\blocked\\") + name).c_str()) + "\r\n";
+  EXPECT_EQ(Errors(), errors);
+}
+
 TEST_F(InstallFilesTest, AFileForAnEmptyFolderIsNotInstalledAnywhere) {
   install::InstallFilesInput input = InputFor({{"s.dll", 1, 0, "s", {}, "", "", ""}});
   input.sharedDir.Clear();  // the shared directory is cleared without uninstall support
