@@ -117,18 +117,27 @@ void ExitWithOutcome(int) {
     PrintErrorText(install::ErrorText());
     status = kRunEndedWithErrors;
   }
-  std::fflush(nullptr);
   std::string restart = std::string(platform::posix::SandboxRoot().CStr()) + "/RestartRequested.txt";
   if (access(restart.c_str(), F_OK) == 0)
     std::fprintf(stderr, "kova run: the installer restarted Windows; 'kova reboot --root %s' carries out what "
                          "waits for the restart\n",
                  platform::posix::SandboxRoot().CStr());
+  std::fflush(nullptr);
   std::_Exit(status);
 }
 
 }  // namespace
 
+void BufferStandardError() {
+  // A line per installed file, each its own write, costs about a tenth of
+  // an installation of many small files. Questions, child processes and the
+  // end of the run flush it; the progress lines do at least every 100 ms.
+  static char buffer[1 << 15];
+  if (!isatty(STDERR_FILENO)) std::setvbuf(stderr, buffer, _IOFBF, sizeof buffer);
+}
+
 int RunInstaller(int argc, char** argv) {
+  BufferStandardError();
   std::string root = "kova-root";
   std::string system = "xp";
   CommandLine line("kova run", kRunUsage);

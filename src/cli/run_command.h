@@ -14,6 +14,9 @@ inline constexpr int kRunEndedWithErrors = 3;
 
 int RunInstaller(int argc, char** argv);
 
+// Standard error written in blocks when it is not a terminal.
+void BufferStandardError();
+
 // Runs the engine as the program modulePath (a Windows path in the sandbox,
 // whose root is set) with the command line's arguments (each with its
 // leading blank); ends the process with kova run's exit status.

@@ -109,6 +109,7 @@ bool CarryOutWininit(bool& ok) {
 }  // namespace
 
 int RunUninstall(int argc, char** argv) {
+  BufferStandardError();
   std::string root = "kova-root";
   CommandLine line("kova uninstall", kUninstallUsage);
   line.Value("--root", root, "a folder");

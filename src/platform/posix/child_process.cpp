@@ -17,6 +17,8 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <cstdio>
+
 #include "core/array.h"
 #include "core/memory.h"
 #include "platform/child_process.h"
@@ -160,8 +162,10 @@ ProcessHandle StartProcess(const char* commandLine, const char* workingDirectory
     posix::FailFromErrno(errno);
     return nullptr;
   }
-  // The child may change any folder the run remembers.
+  // The child may change any folder the run remembers; what the run has
+  // printed comes before what the child prints.
   posix::ForgetFolders();
+  std::fflush(nullptr);
   pid_t pid = fork();
   if (pid == 0) {
     int error = 0;

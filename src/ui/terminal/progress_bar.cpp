@@ -1,7 +1,9 @@
 // The progress view on a terminal: one line with a bar, the percentage and
 // the phase or status text, redrawn in place when standard error is a
 // terminal and printed as plain lines (status changes only) otherwise, so
-// logs of scripted runs stay readable.
+// logs of scripted runs stay readable. Those lines go out at least every
+// 100 ms when standard error is written in blocks.
+#include <time.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -30,12 +32,16 @@ class TerminalProgress final : public ProgressView {
 
   void Close() override {
     if (open_ && interactive_) std::fputc('\n', stderr);
+    std::fflush(stderr);
     open_ = false;
   }
 
   void SetStatus(const char* text) override {
     status_ = text;
-    if (!interactive_) std::fprintf(stderr, "[%3d%%] %s\n", static_cast<int>(percent_), text);
+    if (!interactive_) {
+      std::fprintf(stderr, "[%3d%%] %s\n", static_cast<int>(percent_), text);
+      FlushNowAndThen();
+    }
     Draw();
   }
 
@@ -56,7 +62,18 @@ class TerminalProgress final : public ProgressView {
     std::fflush(stderr);
   }
 
+  void FlushNowAndThen() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+    i64 ms = static_cast<i64>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+    if (ms - flushedMs_ < kFlushEveryMs) return;
+    std::fflush(stderr);
+    flushedMs_ = ms;
+  }
+
+  static constexpr i64 kFlushEveryMs = 100;
   bool open_ = false;
+  i64 flushedMs_ = 0;
   bool interactive_ = false;
   i32 percent_ = 0;
   core::String status_;
