@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "core/format.h"
+#include "core/memory.h"
 #include "core/string.h"
 
 namespace kova::core {
@@ -20,10 +21,12 @@ namespace {
 
 // One call produces at most kFormatBufferSize - 1 characters; the rest is cut.
 constexpr i32 kFormatBufferSize = 32768;
+// Most texts fit here; only longer ones are formatted again on the heap.
+constexpr i32 kShortText = 1024;
 
-// Formats into buffer (kFormatBufferSize bytes) and returns the length of the
-// text left there.
-i32 FormatToBuffer(char* buffer, const char* format, std::va_list args) {
+// Formats into buffer (size bytes) and sets *length to the length of the
+// text left there; true when the whole text fit.
+bool FormatToBuffer(char* buffer, i32 size, const char* format, std::va_list args, i32* length) {
   buffer[0] = '\0';
   // The format comes from the caller: Format and AppendFormat have it checked
   // at their call sites, and message texts are formats by design.
@@ -33,19 +36,51 @@ i32 FormatToBuffer(char* buffer, const char* format, std::va_list args) {
   // msvcrt's own formatter. MinGW maps vsnprintf to its C99 replacement,
   // which would link a second printf implementation (about 29 KB) into the
   // stub.
-  const int written = _vsnprintf(buffer, kFormatBufferSize, format, args);
+  const int written = _vsnprintf(buffer, static_cast<std::size_t>(size), format, args);
 #else
-  const int written = std::vsnprintf(buffer, kFormatBufferSize, format, args);
+  const int written = std::vsnprintf(buffer, static_cast<std::size_t>(size), format, args);
 #endif
 #pragma GCC diagnostic pop
-  buffer[kFormatBufferSize - 1] = '\0';
-  if (written >= 0 && written < kFormatBufferSize) return written;
+  buffer[size - 1] = '\0';
+  if (written >= 0 && written < size) {
+    *length = written;
+    return true;
+  }
   // Cut (C99: the full length returned; msvcrt: -1 or exactly the buffer
   // size, perhaps without a terminator) or an encoding error: keep what is
   // in the buffer up to its first NUL.
-  const void* end = std::memchr(buffer, '\0', kFormatBufferSize);
-  return static_cast<i32>(static_cast<const char*>(end) - buffer);
+  const void* end = std::memchr(buffer, '\0', static_cast<std::size_t>(size));
+  *length = static_cast<i32>(static_cast<const char*>(end) - buffer);
+  return false;
 }
+
+// The text of one formatting call, in a buffer of its own, so that the
+// arguments may point into the string it goes to. A long text is formatted
+// again into a buffer from the heap rather than on the stack: the stub does
+// not probe its stack, so no frame of it may be near a page in size.
+class FormattedText {
+ public:
+  FormattedText(const char* format, std::va_list args) {
+    std::va_list again;
+    va_copy(again, args);
+    if (!FormatToBuffer(short_, kShortText, format, args, &length_)) {
+      long_ = static_cast<char*>(Allocate(kFormatBufferSize));
+      FormatToBuffer(long_, kFormatBufferSize, format, again, &length_);
+    }
+    va_end(again);
+  }
+  ~FormattedText() { Release(long_); }
+  FormattedText(const FormattedText&) = delete;
+  FormattedText& operator=(const FormattedText&) = delete;
+
+  const char* Data() const { return long_ ? long_ : short_; }
+  i32 Length() const { return length_; }
+
+ private:
+  char short_[kShortText];
+  char* long_ = nullptr;
+  i32 length_ = 0;
+};
 
 // Decimal digits of a magnitude, most significant first; returns their count.
 int Digits(u64 magnitude, char (&digits)[20]) {
@@ -75,19 +110,15 @@ String& String::FormatV(const char* format, std::va_list args) {
     Clear();
     return *this;
   }
-  // Formatting into a separate buffer first lets the arguments point into
-  // this string.
-  char buffer[kFormatBufferSize];
-  const i32 length = FormatToBuffer(buffer, format, args);
-  Assign(buffer, length);
+  FormattedText text(format, args);
+  Assign(text.Data(), text.Length());
   return *this;
 }
 
 String& String::AppendFormatV(const char* format, std::va_list args) {
   if (!format) return *this;
-  char buffer[kFormatBufferSize];
-  const i32 length = FormatToBuffer(buffer, format, args);
-  return Append(buffer, length);
+  FormattedText text(format, args);
+  return Append(text.Data(), text.Length());
 }
 
 String& String::Format(const char* format, ...) {

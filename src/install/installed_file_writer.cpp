@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "core/memory.h"
 #include "format/install_script.h"
 #include "install/file.h"
 #include "install/file_operations.h"
@@ -12,7 +13,7 @@ namespace kova::install {
 namespace {
 
 constexpr int kWriteAttempts = 3;
-constexpr i32 kVerifyBlock = 4096;
+constexpr i32 kVerifyBlock = 1 << 16;
 
 // One attempt: created (or truncated) and written in one piece. created
 // tells whether the target was opened, so that whatever was there before is
@@ -33,12 +34,18 @@ bool WriteOnce(const char* target, const u8* data, i32 size, const format::FileS
 bool FileHoldsData(const char* path, const u8* data, i32 size) {
   File file;
   if (file.Open(path, kModeRead) != kOpenOk || file.Size() != size) return false;
-  u8 block[kVerifyBlock];
-  for (i32 at = 0; at < size; at += kVerifyBlock) {
-    i32 n = size - at < kVerifyBlock ? size - at : kVerifyBlock;
-    if (!file.Read(block, n) || std::memcmp(block, data + at, static_cast<std::size_t>(n)) != 0) return false;
+  if (size == 0) return true;
+  // From the heap, not the stack: the stub does not probe its stack, so no
+  // frame of it may be near a page in size.
+  const i32 blockSize = size < kVerifyBlock ? size : kVerifyBlock;
+  u8* block = static_cast<u8*>(core::Allocate(static_cast<std::size_t>(blockSize)));
+  bool same = true;
+  for (i32 at = 0; same && at < size; at += blockSize) {
+    i32 n = size - at < blockSize ? size - at : blockSize;
+    same = file.Read(block, n) && std::memcmp(block, data + at, static_cast<std::size_t>(n)) == 0;
   }
-  return true;
+  core::Release(block);
+  return same;
 }
 
 WriteResult WriteInstalledFile(const char* target, const u8* data, i32 size, const format::FileStamp& stamp, u32 options,

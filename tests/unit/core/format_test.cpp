@@ -12,6 +12,7 @@ namespace kova::core {
 namespace {
 
 constexpr i32 kLongest = 32767;  // one formatting call never produces more
+constexpr i32 kShort = 1024;     // a longer text is formatted a second time, on the heap
 
 TEST(StringFormat, ReplacesAndAppends) {
   String text("old");
@@ -31,10 +32,16 @@ TEST(StringFormat, ArgumentsFromTheSameString) {
   EXPECT_EQ(text, "[abc]");
   text.AppendFormat("%s", text.CStr());
   EXPECT_EQ(text, "[abc][abc]");
+  // The same past the short buffer, formatted twice.
+  String both[2] = {String(std::string(kShort, 'x').c_str()), String(std::string(kShort, 'x').c_str())};
+  both[0].Format("[%s]", both[0].CStr());
+  EXPECT_EQ(std::string(both[0].CStr()), "[" + std::string(kShort, 'x') + "]");
+  both[1].AppendFormat("%s|%d", both[1].CStr(), 7);
+  EXPECT_EQ(std::string(both[1].CStr()), std::string(2 * kShort, 'x') + "|7");
 }
 
 TEST(StringFormat, OutputIsCutAtTheBuffer) {
-  const i32 lengths[] = {kLongest - 1, kLongest, kLongest + 1, 40000};
+  const i32 lengths[] = {kShort - 1, kShort, kShort + 1, kLongest - 1, kLongest, kLongest + 1, 40000};
   for (i32 length : lengths) {
     SCOPED_TRACE(length);
     const std::string arg(static_cast<size_t>(length), 'q');

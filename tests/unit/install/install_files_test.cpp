@@ -15,6 +15,7 @@
 #include "install/file_operations.h"
 #include "install/file_versions.h"
 #include "install/install_fixture.h"
+#include "install/installed_file_writer.h"
 #include "install/path_text.h"
 #include "install/temp_files.h"
 #include "payload/fatal.h"
@@ -428,6 +429,28 @@ TEST_F(InstallFilesTest, AnInstallDirectoryFileInUseFails) {
   EXPECT_EQ(UninstallList(), P("App\\busy.exe") + "\r\n" + P("App\\next.txt") + "\r\n");
   EXPECT_EQ(Statuses(), std::vector<std::string>{"next.txt -> " + P("App\\next.txt")});
   EXPECT_FALSE(output.restartNeeded);
+}
+
+// The read-back of a written file, around the size of its read block.
+TEST_F(InstallFilesTest, FileHoldsDataComparesEveryByte) {
+  for (i32 size : {0, 1, 65535, 65536, 65537, 200000}) {
+    SCOPED_TRACE(size);
+    std::vector<u8> data(static_cast<size_t>(size));
+    for (i32 i = 0; i < size; ++i) data[static_cast<size_t>(i)] = static_cast<u8>(i * 7 + i / 251);
+    PutBytes("App\\held.bin", data);
+    const core::String path = Path("App\\held.bin");
+    EXPECT_TRUE(FileHoldsData(path.CStr(), data.data(), size));
+    std::vector<u8> longer = data;
+    longer.push_back(1);
+    EXPECT_FALSE(FileHoldsData(path.CStr(), longer.data(), size + 1));
+    for (i32 at : {0, size / 2, 65536, size - 1}) {
+      if (at < 0 || at >= size) continue;
+      std::vector<u8> other = data;
+      other[static_cast<size_t>(at)] ^= 0x80;
+      EXPECT_FALSE(FileHoldsData(path.CStr(), other.data(), size)) << "byte " << at;
+    }
+  }
+  EXPECT_FALSE(FileHoldsData(Path("App\\missing.bin").CStr(), nullptr, 0));
 }
 
 TEST_F(InstallFilesTest, ReadOnlyTargetsAndVerification) {
