@@ -39,6 +39,16 @@ if(WIN32)
   # instead of growing the stub, and 64-bit division comes from static libgcc.
   set(CMAKE_CXX_IMPLICIT_LINK_LIBRARIES "")
   set(CMAKE_C_STANDARD_LIBRARIES "")
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    # 32-bit Windows keeps the stack 4-byte aligned and no more. Arguments
+    # pushed, rather than stored into an area each frame reserves for them,
+    # take an eighth off the stub's code. Pushed arguments and stack probes do
+    # not go together, so nothing probes the stack: the guard page below it
+    # is met only while no frame skips a page, and a frame that might pass
+    # 2 KiB fails the build.
+    add_compile_options(-mpreferred-stack-boundary=2 -mno-accumulate-outgoing-args -mno-stack-arg-probe
+                        -Werror=stack-usage=2048)
+  endif()
 endif()
 
 function(kova_engine_target target)
