@@ -1,18 +1,19 @@
 // The process-wide log and error texts; see install_texts.h.
 #include "install/install_texts.h"
 
+#include "core/lasting.h"
 #include "payload/messages.h"
 
 namespace kova::install {
 
 core::String& LogText() {
-  static core::String text;
-  return text;
+  static core::Lasting<core::String> text;
+  return text.Get();
 }
 
 core::String& ErrorText() {
-  static core::String text;
-  return text;
+  static core::Lasting<core::String> text;
+  return text.Get();
 }
 
 void AddCannotInstall(const char* path) {

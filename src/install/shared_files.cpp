@@ -1,6 +1,7 @@
 // SharedDLLs counts and the SharedFiles text; see shared_files.h.
 #include "install/shared_files.h"
 
+#include "core/lasting.h"
 #include "system/registry.h"
 
 namespace kova::install {
@@ -12,8 +13,8 @@ struct SharedDllsLocation {
 };
 
 SharedDllsLocation& Location() {
-  static SharedDllsLocation location;
-  return location;
+  static core::Lasting<SharedDllsLocation> location;
+  return location.Get();
 }
 
 // The registry value name of an entry: without the permanence space.

@@ -2,6 +2,7 @@
 // system_folders.h.
 #include "install/system_folders.h"
 
+#include "core/lasting.h"
 #include "core/paths.h"
 #include "payload/system_paths.h"
 #include "platform/process.h"
@@ -19,8 +20,8 @@ struct FolderKeys {
 };
 
 FolderKeys& Keys() {
-  static FolderKeys keys;
-  return keys;
+  static core::Lasting<FolderKeys> keys;
+  return keys.Get();
 }
 
 // Reads key\name through the registry layer (which creates the key when it

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "core/lasting.h"
 #include "core/memory.h"
 #include "platform/file_names.h"
 
@@ -23,13 +24,13 @@ core::String ComputeTempDirectory(TempPathQuery query) {
 }
 
 const core::String& TempDirectory() {
-  static core::String folder;
+  static core::Lasting<core::String> folder;
   static bool computed = false;
   if (!computed) {
-    folder = ComputeTempDirectory(platform::TempPathInto);
+    folder.Get() = ComputeTempDirectory(platform::TempPathInto);
     computed = true;
   }
-  return folder;
+  return folder.Get();
 }
 
 core::String MakeTempFile(const char* folder) {

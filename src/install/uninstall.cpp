@@ -2,6 +2,7 @@
 #include "install/uninstall.h"
 
 #include "core/array.h"
+#include "core/lasting.h"
 #include "core/paths.h"
 #include "format/file_record.h"
 #include "install/batch.h"
@@ -414,7 +415,8 @@ bool IsRemovableFile(const char* path) {
   const payload::InstallFolders& folders = payload::Folders();
   if (IsBelow(path, folders.installDir) || IsBelow(path, folders.sharedDir)) return true;
   // The system's folders are looked up once (each is a registry read).
-  static core::Array<core::String> systemPlaces;
+  static core::Lasting<core::Array<core::String>> places;
+  core::Array<core::String>& systemPlaces = places.Get();
   if (systemPlaces.IsEmpty()) {
     systemPlaces.Append(payload::GetSystemPaths().windowsDir);
     systemPlaces.Append(SystemDir());

@@ -1,6 +1,7 @@
 // The process-wide message table; see messages.h.
 #include "payload/messages.h"
 
+#include "core/lasting.h"
 #include "payload/folders.h"
 #include "payload/system_paths.h"
 
@@ -15,8 +16,8 @@ struct MessageState {
 };
 
 MessageState& State() {
-  static MessageState state;
-  return state;
+  static core::Lasting<MessageState> state;
+  return state.Get();
 }
 
 }  // namespace
@@ -34,9 +35,9 @@ bool HasMessageTable() { return State().loaded; }
 i32 LanguageCount() { return State().languageNames.Size(); }
 
 const core::String& LanguageName(i32 language) {
-  static const core::String kNone;
+  static core::Lasting<core::String> none;
   const auto& names = State().languageNames;
-  return language >= 0 && language < names.Size() ? names[language] : kNone;
+  return language >= 0 && language < names.Size() ? names[language] : none.Get();
 }
 
 i32 LanguageIndex() { return State().languageIndex; }

@@ -1,6 +1,7 @@
 // The process-wide system paths; see system_paths.h.
 #include "payload/system_paths.h"
 
+#include "core/lasting.h"
 #include "core/paths.h"
 #include "platform/environment.h"
 #include "platform/process.h"
@@ -8,8 +9,9 @@
 namespace kova::payload {
 
 const SystemPaths& GetSystemPaths() {
-  static SystemPaths paths;
+  static core::Lasting<SystemPaths> lasting;
   static bool filled = false;
+  SystemPaths& paths = lasting.Get();
   if (filled) return paths;
   filled = true;
 

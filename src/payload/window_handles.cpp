@@ -1,6 +1,8 @@
 // The window handles; see windows.h.
 #include "payload/window_handles.h"
 
+#include "core/lasting.h"
+
 namespace kova::payload {
 namespace {
 
@@ -14,8 +16,8 @@ void* Instance() { return gInstance; }
 void SetInstance(void* instance) { gInstance = instance; }
 
 SetupWindowStyle& WindowStyle() {
-  static SetupWindowStyle style;
-  return style;
+  static core::Lasting<SetupWindowStyle> style;
+  return style.Get();
 }
 
 platform::WindowHandle SetupWindow() { return gSetupWindow; }

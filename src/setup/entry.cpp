@@ -1,6 +1,7 @@
 // The entry routine's sequence of phases; see entry.h.
 #include "setup/entry.h"
 
+#include "core/lasting.h"
 #include "format/archive_open.h"
 #include "format/install_script.h"
 #include "format/script_reader.h"
@@ -29,8 +30,8 @@ constexpr const char* kGuardText =
     "program or execute it directly.";
 
 InstallerRun& Run() {
-  static InstallerRun run;
-  return run;
+  static core::Lasting<InstallerRun> run;
+  return run.Get();
 }
 
 // The program's own file: the archive, the script block and ProductFlags,

@@ -6,6 +6,7 @@
 
 #include "core/array.h"
 #include "core/failure.h"
+#include "core/lasting.h"
 #include "format/byte_reader.h"
 #include "system/registry_value.h"
 
@@ -20,8 +21,8 @@ struct KeyState {
 };
 
 KeyState& State() {
-  static KeyState state;
-  return state;
+  static core::Lasting<KeyState> state;
+  return state.Get();
 }
 
 // Every key name fits here (the registry allows 255 characters).

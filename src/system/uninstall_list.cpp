@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/array.h"
+#include "core/lasting.h"
 
 namespace kova::system {
 namespace {
@@ -59,8 +60,8 @@ struct UninstallList {
 };
 
 UninstallList& List() {
-  static UninstallList list;
-  return list;
+  static core::Lasting<UninstallList> list;
+  return list.Get();
 }
 
 }  // namespace

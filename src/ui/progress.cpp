@@ -3,6 +3,7 @@
 
 #include <cstdarg>
 
+#include "core/lasting.h"
 #include "core/string.h"
 #include "format/install_script.h"
 #include "payload/command_line.h"
@@ -24,8 +25,8 @@ struct ProgressState {
 };
 
 ProgressState& State() {
-  static ProgressState state;
-  return state;
+  static core::Lasting<ProgressState> state;
+  return state.Get();
 }
 
 ProgressView& View() {

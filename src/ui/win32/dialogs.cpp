@@ -6,6 +6,7 @@
 //
 // Only the dialog's own buttons end it: IDCANCEL, which the Esc key and the
 // caption's close box send, is left unhandled and the dialog stays open.
+#include "core/lasting.h"
 #include "core/string.h"
 #include "payload/messages.h"
 #include "payload/window_handles.h"
@@ -192,8 +193,8 @@ class WindowsDialogs final : public DialogView {
 }  // namespace
 
 DialogView& DefaultDialogView() {
-  static WindowsDialogs view;
-  return view;
+  static core::Lasting<WindowsDialogs> view;
+  return view.Get();
 }
 
 }  // namespace kova::ui

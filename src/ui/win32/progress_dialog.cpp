@@ -1,5 +1,6 @@
 // The progress dialog on Win32: the modeless PROGRESSDLG template with a
 // common-controls progress bar laid over its black frame.
+#include "core/lasting.h"
 #include "payload/window_handles.h"
 #include "platform/win32/system_library.h"
 #include "platform/win32/windows.h"
@@ -87,8 +88,8 @@ class DialogProgressView final : public ProgressView {
 }  // namespace
 
 ProgressView& DefaultProgressView() {
-  static DialogProgressView dialog;
-  return dialog;
+  static core::Lasting<DialogProgressView> dialog;
+  return dialog.Get();
 }
 
 }  // namespace kova::ui
