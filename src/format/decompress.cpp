@@ -29,6 +29,11 @@ namespace {
 // Room after the output that the wide copies may overwrite.
 constexpr std::size_t kWideMargin = 32;
 
+// Output sizes allocated without reading the tokens first: up to this many
+// times the block's size, plus a floor.
+constexpr u64 kPlainRatio = 16;
+constexpr u64 kAlwaysBelieved = u64{1} << 20;
+
 inline u64 Load64(const u8* p) {
   u64 v;
   std::memcpy(&v, p, 8);
@@ -119,13 +124,13 @@ struct Frame {
   u8* wideEnd;  // while op + length <= wideEnd a copy may overrun by kWideMargin
 };
 
-// Reads a literal run's n bytes and places the reader after them. False when
-// the stream holds fewer than 8 * n bits.
+// Places the reader n bytes on, past a literal run's bytes, and copies them
+// to op unless op is null. False when the stream holds fewer than 8 * n bits.
 bool LongLiterals(const Frame& f, BitState& s, u8* op, u64 n) {
   u64 remaining = static_cast<u64>(f.end - s.next) * 8 + s.count;
   if (remaining < 8 * n) return false;
   u64 position = static_cast<u64>(s.next - f.start) * 8 - s.count + 8 * n;
-  CopyUnaligned(op, f.start + ((position - 8 * n) >> 3), static_cast<u32>(position & 7), n);
+  if (op) CopyUnaligned(op, f.start + ((position - 8 * n) >> 3), static_cast<u32>(position & 7), n);
   s.next = f.start + (position >> 3);
   s.bits = 0;
   s.count = 0;
@@ -204,6 +209,44 @@ __attribute__((noinline)) bool CarefulToken(const Frame& f, Cursor& c) {
   if (distance < length || distance > static_cast<u64>(op - f.out) || length > room) return false;
   std::memcpy(op, op - distance, length);
   c.op = op + length;
+  return true;
+}
+
+// Whether the stream's tokens produce exactly size bytes, read with the same
+// checks as decoding but writing nothing.
+bool ProducesExactly(const u8* stream, std::size_t streamSize, u64 size) {
+  Frame f{stream, stream + streamSize, nullptr, nullptr, nullptr};
+  BitState s{stream, 0, 0};
+  u64 produced = 0;
+  while (produced < size) {
+    RefillCareful(s, f.end);
+    if (s.count < 2) return false;
+    u64 head = s.bits;
+    u64 value;
+    u64 length;
+    if ((head & 1) == 0) {
+      Consume(s, 1);
+      if (!CarefulNumber(f, s, 2, 2, &value)) return false;
+      length = value + 1;
+      if (length > size - produced || !LongLiterals(f, s, nullptr, length)) return false;
+    } else {
+      Consume(s, 2);
+      if (head & 2) {
+        RefillCareful(s, f.end);
+        if (s.count < 8) return false;
+        Consume(s, 8);
+        if (!CarefulNumber(f, s, 1, 1, &value)) return false;
+        length = value + 3;
+      } else {
+        if (!CarefulNumber(f, s, 2, 1, &value)) return false;
+        length = value + 4;
+        if (!CarefulNumber(f, s, 12, 2, &value)) return false;
+        if (value + 4 < length || value + 4 > produced) return false;
+      }
+      if (length > size - produced) return false;
+    }
+    produced += length;
+  }
   return true;
 }
 
@@ -446,6 +489,12 @@ bool DecompressBlock(const u8* block, std::size_t blockSize, std::size_t maxOutp
   i64 declared = BlockOutputSize(block, blockSize);
   if (declared < 0 || static_cast<u64>(declared) > maxOutputSize) return false;
   std::size_t size = static_cast<std::size_t>(declared);
+  // A few damaged bytes may declare up to 2 GiB. A size far beyond what the
+  // block could hold in plain form is believed, and allocated, only once the
+  // tokens are seen to produce it.
+  if (static_cast<u64>(size) > kPlainRatio * blockSize + kAlwaysBelieved &&
+      !ProducesExactly(block + kBlockHeaderSize, blockSize - kBlockHeaderSize, size))
+    return false;
   // The margin lets the wide copies run right up to the last bytes.
   core::ByteBuffer output;
   output.Reserve(size + kWideMargin);

@@ -264,10 +264,16 @@ struct RandomStream {
   Bytes expected;
 };
 
-// Valid streams with every token kind, long and short, near and far.
-RandomStream MakeRandomStream(std::mt19937& random, std::size_t targetSize) {
+// Valid streams with every token kind, long and short, near and far, after
+// a byte run of leadingRun bytes when asked for.
+RandomStream MakeRandomStream(std::mt19937& random, std::size_t targetSize, u64 leadingRun = 0) {
   BlockBuilder builder;
   Bytes out;
+  if (leadingRun > 0) {
+    builder.ByteRun('L', leadingRun);
+    out.assign(leadingRun, 'L');
+    targetSize += leadingRun;
+  }
   auto below = [&random](u64 n) { return static_cast<u64>(random() % n); };
   while (out.size() < targetSize) {
     int extra = below(16) == 0 ? static_cast<int>(below(24)) : 0;
@@ -341,6 +347,72 @@ TEST(DecompressTest, CutAndDamagedStreamsAgreeWithTheReference) {
         ASSERT_EQ(out, reference);
       }
     }
+  }
+}
+
+// Blocks whose output is far larger than the block itself are read once
+// without writing before their output is allocated; cut and damaged ones
+// must still agree with the reference.
+TEST(DecompressTest, FarLargerOutputsAgreeWithTheReference) {
+  std::random_device device;
+  const u32 seed = device();
+  SCOPED_TRACE(::testing::Message() << "seed " << seed);
+  std::mt19937 random(seed);
+  for (int round = 0; round < 6; ++round) {
+    RandomStream stream = MakeRandomStream(random, 1 + random() % 3000, (u64{1} << 20) + random() % 4096);
+    Bytes out;
+    ASSERT_TRUE(Decode(stream.block, &out)) << "round " << round;
+    ASSERT_EQ(out, stream.expected) << "round " << round;
+    for (int variant = 0; variant < 10; ++variant) {
+      Bytes damaged = stream.block;
+      if (variant < 4) {
+        damaged.resize(damaged.size() - 1 - random() % std::min<std::size_t>(damaged.size() - 9, 40));
+      } else {
+        std::size_t bit = 64 + random() % ((damaged.size() - 8) * 8);
+        damaged[bit / 8] = static_cast<u8>(damaged[bit / 8] ^ (1u << (bit % 8)));
+      }
+      Bytes reference;
+      bool ok = Decode(damaged, &out);
+      ASSERT_EQ(ok, ReferenceDecompress(damaged, &reference)) << "round " << round << " variant " << variant;
+      if (ok) {
+        ASSERT_EQ(out, reference);
+      }
+    }
+  }
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+// The sanitizers' allocation hooks (GCC ships no header declaring them).
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void*, std::size_t),
+                                                         void (*)(const volatile void*));
+std::size_t gLargestAllocation = 0;
+void NoteAllocation(const volatile void*, std::size_t size) {
+  if (size > gLargestAllocation) gLargestAllocation = size;
+}
+void NoteRelease(const volatile void*) {}
+#endif
+
+// A few bytes declaring up to 2 GiB of output are refused without that
+// output being allocated (with ASan the allocations are watched).
+TEST(DecompressTest, HugeDeclaredSizesAreNotAllocated) {
+#if defined(__SANITIZE_ADDRESS__)
+  static const bool hooked = __sanitizer_install_malloc_and_free_hooks(NoteAllocation, NoteRelease) != 0;
+  ASSERT_TRUE(hooked);
+#endif
+  const Bytes blocks[] = {
+      BlockBuilder().Literals({1, 2, 3}).Block(0x7FFFFFFF),
+      BlockBuilder().Literals({1, 2, 3, 4}).ByteRun(5, 1000).Copy(4, 8).Block(0x40000000),
+      BlockBuilder().ByteRun(0, 0x7FFFFFFE).Block(0x7FFFFFFF),  // one byte short
+  };
+  for (const Bytes& block : blocks) {
+#if defined(__SANITIZE_ADDRESS__)
+    gLargestAllocation = 0;
+#endif
+    Bytes out;
+    EXPECT_FALSE(Decode(block, &out));
+#if defined(__SANITIZE_ADDRESS__)
+    EXPECT_LT(gLargestAllocation, std::size_t{2} << 20);
+#endif
   }
 }
 
