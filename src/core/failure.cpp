@@ -39,6 +39,7 @@ void RaiseInternalError(const char* module, int line) {
   std::fputs("\nLine: ", stderr);
   PutNumber(line);
   std::fputc('\n', stderr);
+  std::fflush(stderr);  // the host tool may write it in blocks
   std::abort();
 }
 
@@ -47,6 +48,7 @@ void RaiseOutOfMemory(OutOfMemoryKind kind, i64 requested) {
   std::fputs("Out of memory; bytes requested: ", stderr);
   PutNumber(requested);
   std::fputc('\n', stderr);
+  std::fflush(stderr);  // the host tool may write it in blocks
   std::abort();
 }
 
@@ -57,6 +59,7 @@ void RaiseFatalError(const char* text) {
   std::fputs("FATAL ERROR\n", stderr);
   std::fputs(text, stderr);
   std::fputc('\n', stderr);
+  std::fflush(stderr);  // the host tool may write it in blocks
   std::abort();
 }
 
