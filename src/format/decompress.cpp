@@ -124,13 +124,12 @@ struct Frame {
   u8* wideEnd;  // while op + length <= wideEnd a copy may overrun by kWideMargin
 };
 
-// Places the reader n bytes on, past a literal run's bytes, and copies them
-// to op unless op is null. False when the stream holds fewer than 8 * n bits.
-bool LongLiterals(const Frame& f, BitState& s, u8* op, u64 n) {
+// Places the reader past a literal run's n bytes. False when the stream
+// holds fewer than 8 * n bits.
+bool SkipLiterals(const Frame& f, BitState& s, u64 n) {
   u64 remaining = static_cast<u64>(f.end - s.next) * 8 + s.count;
   if (remaining < 8 * n) return false;
   u64 position = static_cast<u64>(s.next - f.start) * 8 - s.count + 8 * n;
-  if (op) CopyUnaligned(op, f.start + ((position - 8 * n) >> 3), static_cast<u32>(position & 7), n);
   s.next = f.start + (position >> 3);
   s.bits = 0;
   s.count = 0;
@@ -170,83 +169,78 @@ struct Cursor {
   u8* op;
 };
 
-// Decodes one token with every check; used near the end of the stream and
-// for the rare numbers the fast path does not take.
-__attribute__((noinline)) bool CarefulToken(const Frame& f, Cursor& c) {
-  BitState& s = c.bits;
-  u8* op = c.op;
+// How a token is written: copied (from earlier output, or a short run's own
+// bytes in the fast path), copied from the stream at a bit position, or
+// filled with one byte.
+enum class Kind : u8 { kCopy, kLiterals, kFill };
+
+// A token as the careful reader finds it, with what writing it takes.
+struct CarefulRead {
+  Kind kind;
+  u64 length;
+  u64 distance;  // kCopy: how far back
+  u64 position;  // kLiterals: the bit position of the bytes in the stream
+  u8 byte;       // kFill
+};
+
+// Reads one token with every check, against the produced bytes before it
+// and the room left after them; writes nothing.
+bool ReadCarefully(const Frame& f, BitState& s, u64 produced, u64 room, CarefulRead& t) {
   RefillCareful(s, f.end);
   // Fewer than 2 bits: whatever the token, its next read fails.
   if (s.count < 2) return false;
   u64 head = s.bits;
-  u64 room = static_cast<u64>(f.outEnd - op);
   u64 value;
   if ((head & 1) == 0) {
     Consume(s, 1);
     if (!CarefulNumber(f, s, 2, 2, &value)) return false;
-    u64 n = value + 1;
-    if (n > room || !LongLiterals(f, s, op, n)) return false;
-    c.op = op + n;
-    return true;
+    t.kind = Kind::kLiterals;
+    t.length = value + 1;
+    t.position = static_cast<u64>(s.next - f.start) * 8 - s.count;
+    return t.length <= room && SkipLiterals(f, s, t.length);
   }
   Consume(s, 2);
   if (head & 2) {
     RefillCareful(s, f.end);
     if (s.count < 8) return false;
-    u8 byte = static_cast<u8>(s.bits);
+    t.byte = static_cast<u8>(s.bits);
     Consume(s, 8);
     if (!CarefulNumber(f, s, 1, 1, &value)) return false;
-    u64 count = value + 3;
-    if (count > room) return false;
-    std::memset(op, byte, count);
-    c.op = op + count;
-    return true;
+    t.kind = Kind::kFill;
+    t.length = value + 3;
+    return t.length <= room;
   }
   if (!CarefulNumber(f, s, 2, 1, &value)) return false;
-  u64 length = value + 4;
+  t.length = value + 4;
   if (!CarefulNumber(f, s, 12, 2, &value)) return false;
-  u64 distance = value + 4;
-  if (distance < length || distance > static_cast<u64>(op - f.out) || length > room) return false;
-  std::memcpy(op, op - distance, length);
-  c.op = op + length;
+  t.kind = Kind::kCopy;
+  t.distance = value + 4;
+  return t.distance >= t.length && t.distance <= produced && t.length <= room;
+}
+
+// Decodes one token with every check; used near the end of the stream and
+// for the rare numbers the fast path does not take.
+__attribute__((noinline)) bool CarefulToken(const Frame& f, Cursor& c) {
+  CarefulRead t;
+  if (!ReadCarefully(f, c.bits, static_cast<u64>(c.op - f.out), static_cast<u64>(f.outEnd - c.op), t)) return false;
+  if (t.kind == Kind::kLiterals)
+    CopyUnaligned(c.op, f.start + (t.position >> 3), static_cast<u32>(t.position & 7), t.length);
+  else if (t.kind == Kind::kFill)
+    std::memset(c.op, t.byte, t.length);
+  else
+    std::memcpy(c.op, c.op - t.distance, t.length);
+  c.op += t.length;
   return true;
 }
 
-// Whether the stream's tokens produce exactly size bytes, read with the same
-// checks as decoding but writing nothing.
+// Whether the stream's tokens produce exactly size bytes: read with the
+// decoder's own checks, writing nothing.
 bool ProducesExactly(const u8* stream, std::size_t streamSize, u64 size) {
   Frame f{stream, stream + streamSize, nullptr, nullptr, nullptr};
   BitState s{stream, 0, 0};
-  u64 produced = 0;
-  while (produced < size) {
-    RefillCareful(s, f.end);
-    if (s.count < 2) return false;
-    u64 head = s.bits;
-    u64 value;
-    u64 length;
-    if ((head & 1) == 0) {
-      Consume(s, 1);
-      if (!CarefulNumber(f, s, 2, 2, &value)) return false;
-      length = value + 1;
-      if (length > size - produced || !LongLiterals(f, s, nullptr, length)) return false;
-    } else {
-      Consume(s, 2);
-      if (head & 2) {
-        RefillCareful(s, f.end);
-        if (s.count < 8) return false;
-        Consume(s, 8);
-        if (!CarefulNumber(f, s, 1, 1, &value)) return false;
-        length = value + 3;
-      } else {
-        if (!CarefulNumber(f, s, 2, 1, &value)) return false;
-        length = value + 4;
-        if (!CarefulNumber(f, s, 12, 2, &value)) return false;
-        if (value + 4 < length || value + 4 > produced) return false;
-      }
-      if (length > size - produced) return false;
-    }
-    produced += length;
-  }
+  CarefulRead t;
+  for (u64 produced = 0; produced < size; produced += t.length)
+    if (!ReadCarefully(f, s, produced, size - produced, t)) return false;
   return true;
 }
 
@@ -267,8 +261,6 @@ enum class Step { kParsed, kFailed, kCareful };
 // bytes from the token's own bytes, so that running a token seldom depends
 // on its kind. Longer literal runs are copied from the stream at their bit
 // position and longer byte runs are filled.
-enum class Kind : u8 { kCopy, kLiterals, kFill };
-
 struct Token {
   const u8* from;
   u64 length;
