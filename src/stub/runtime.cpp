@@ -25,3 +25,31 @@ extern "C" void __cxa_pure_virtual() { kova::core::RaiseInternalError("Core", __
 // import table, a reference that only the MinGW start-up code (not used by the
 // stub) would patch.
 extern "C" int atexit(void (*)(void)) { return 0; }
+
+#if defined(__i386__)
+#include "stub/long_division.h"
+
+// libgcc's entry points for 64-bit division, which i686 code calls for every
+// 64-bit `/` and `%`. Defined here, they keep libgcc's larger versions out.
+extern "C" {
+kova::u64 __udivmoddi4(kova::u64 dividend, kova::u64 divisor, kova::u64* remainder);
+kova::u64 __udivdi3(kova::u64 dividend, kova::u64 divisor);
+kova::u64 __umoddi3(kova::u64 dividend, kova::u64 divisor);
+kova::i64 __divdi3(kova::i64 dividend, kova::i64 divisor);
+kova::i64 __moddi3(kova::i64 dividend, kova::i64 divisor);
+
+kova::u64 __udivmoddi4(kova::u64 dividend, kova::u64 divisor, kova::u64* remainder) {
+  return kova::stub::DivideUnsigned(dividend, divisor, remainder);
+}
+kova::u64 __udivdi3(kova::u64 dividend, kova::u64 divisor) {
+  return kova::stub::DivideUnsigned(dividend, divisor, nullptr);
+}
+kova::u64 __umoddi3(kova::u64 dividend, kova::u64 divisor) {
+  kova::u64 remainder = 0;
+  kova::stub::DivideUnsigned(dividend, divisor, &remainder);
+  return remainder;
+}
+kova::i64 __divdi3(kova::i64 dividend, kova::i64 divisor) { return kova::stub::DivideSigned(dividend, divisor); }
+kova::i64 __moddi3(kova::i64 dividend, kova::i64 divisor) { return kova::stub::RemainderSigned(dividend, divisor); }
+}
+#endif
