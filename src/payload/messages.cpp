@@ -43,11 +43,12 @@ const core::String& LanguageName(i32 language) {
 i32 LanguageIndex() { return State().languageIndex; }
 void SetLanguageIndex(i32 language) { State().languageIndex = language; }
 
-core::String GetMessage(i32 number) {
+const core::String& GetMessage(i32 number) {
+  static core::Lasting<core::String> none;
   MessageState& state = State();
-  if (number < 0 || number >= state.messages.Size()) return core::String();
+  if (number < 0 || number >= state.messages.Size()) return none.Get();
   core::Array<core::String>& texts = state.messages[number];
-  if (state.languageIndex < 0 || state.languageIndex >= texts.Size()) return core::String();
+  if (state.languageIndex < 0 || state.languageIndex >= texts.Size()) return none.Get();
   core::String& text = texts[state.languageIndex];
   text.Replace("<product>", payload::Folders().productName.CStr(), core::kFindNoCase, 0);
   text.Replace("<os>", payload::GetSystemPaths().windowsDir.CStr(), core::kFindNoCase, 0);

@@ -81,7 +81,8 @@ i32 LanguageIndex();
 void SetLanguageIndex(i32 language);
 
 // The text of message n in the current language with its placeholders
-// replaced; empty when the number or the language is out of range.
-core::String GetMessage(i32 number);
+// replaced; empty when the number or the language is out of range. The text
+// is the table's own, valid until the table is set again.
+const core::String& GetMessage(i32 number);
 
 }  // namespace kova::payload
