@@ -36,7 +36,9 @@ if(WIN32)
   # The stub links through the C driver; CMake would still add the C++
   # runtime (libstdc++, and libgcc_s whose DLL Windows would look for beside
   # the installer). Without them a stray use of the C++ library fails to link
-  # instead of growing the stub, and 64-bit division comes from static libgcc.
+  # instead of growing the stub, and what else libgcc gives comes from its
+  # static library (the i686 stub does its own 64-bit division:
+  # src/stub/runtime.cpp).
   set(CMAKE_CXX_IMPLICIT_LINK_LIBRARIES "")
   set(CMAKE_C_STANDARD_LIBRARIES "")
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)

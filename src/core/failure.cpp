@@ -16,7 +16,7 @@ FatalErrorHandler gFatal = nullptr;
 void PutNumber(i64 value) {
   char digits[24];
   int n = 0;
-  u64 magnitude = value < 0 ? 0 - static_cast<u64>(value) : static_cast<u64>(value);
+  u64 magnitude = Magnitude(value);
   do {
     digits[n++] = static_cast<char>('0' + magnitude % 10);
     magnitude /= 10;

@@ -94,10 +94,6 @@ int Digits(u64 magnitude, char (&digits)[20]) {
   return n;
 }
 
-u64 Magnitude(i64 value) {
-  return value < 0 ? 0 - static_cast<u64>(value) : static_cast<u64>(value);
-}
-
 // The most digits a fraction can usefully ask for: anything beyond is cut by
 // the formatting buffer anyway, and very large precisions make some runtimes
 // allocate work space of that size.

@@ -1,5 +1,5 @@
 // 64-bit division for the 32-bit stub. The compiler turns every 64-bit `/`
-// and `%` on i686 into a call to libgcc's helpers, which bring 1.8 KiB of code
+// and `%` on i686 into a call to libgcc's helpers, which bring 1.7 KiB of code
 // tuned for speed; the stub divides 64-bit numbers only to print them, to lay
 // out the window and to scale progress, so runtime.cpp answers those calls
 // with this one loop instead. Plain C++ without a 64-bit `/` or `%`, so that
@@ -36,8 +36,6 @@ namespace kova::stub {
   if (remainder) *remainder = partial;
   return quotient;
 }
-
-inline u64 Magnitude(i64 value) { return value < 0 ? 0 - static_cast<u64>(value) : static_cast<u64>(value); }
 
 // C's signed division: the quotient rounded toward zero, the remainder with
 // the dividend's sign. (The one overflow, INT64_MIN / -1, gives INT64_MIN.)
