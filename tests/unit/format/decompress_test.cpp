@@ -259,6 +259,23 @@ TEST(DecompressTest, NumbersWithLongerPrefixesThanNeeded) {
 
 // --- Random token streams against the reference ---
 
+// Both decoders refuse block, or both give the same bytes.
+void ExpectLikeTheReference(const Bytes& block) {
+  Bytes out, reference;
+  bool ok = Decode(block, &out);
+  ASSERT_EQ(ok, ReferenceDecompress(block, &reference));
+  if (ok) {
+    ASSERT_EQ(out, reference);
+  }
+}
+
+// Flips one random bit after the block's first 8 bytes; returns its number.
+std::size_t FlipRandomBit(Bytes& block, std::mt19937& random) {
+  std::size_t bit = 64 + random() % ((block.size() - 8) * 8);
+  block[bit / 8] = static_cast<u8>(block[bit / 8] ^ (1u << (bit % 8)));
+  return bit;
+}
+
 struct RandomStream {
   Bytes block;
   Bytes expected;
@@ -329,23 +346,12 @@ TEST(DecompressTest, CutAndDamagedStreamsAgreeWithTheReference) {
     for (std::size_t cut = 0; cut < 48; ++cut) {
       std::size_t keep = cut < 40 ? size - std::min(size, cut + 1) : random() % size;
       Bytes cutBlock(stream.block.begin(), stream.block.begin() + keep);
-      Bytes out, reference;
-      bool ok = Decode(cutBlock, &out);
-      ASSERT_EQ(ok, ReferenceDecompress(cutBlock, &reference)) << "round " << round << " keep " << keep;
-      if (ok) {
-        ASSERT_EQ(out, reference);
-      }
+      ASSERT_NO_FATAL_FAILURE(ExpectLikeTheReference(cutBlock)) << "round " << round << " keep " << keep;
     }
     for (int flip = 0; flip < 24; ++flip) {
       Bytes damaged = stream.block;
-      std::size_t bit = 64 + random() % ((damaged.size() - 8) * 8);
-      damaged[bit / 8] = static_cast<u8>(damaged[bit / 8] ^ (1u << (bit % 8)));
-      Bytes out, reference;
-      bool ok = Decode(damaged, &out);
-      ASSERT_EQ(ok, ReferenceDecompress(damaged, &reference)) << "round " << round << " bit " << bit;
-      if (ok) {
-        ASSERT_EQ(out, reference);
-      }
+      std::size_t bit = FlipRandomBit(damaged, random);
+      ASSERT_NO_FATAL_FAILURE(ExpectLikeTheReference(damaged)) << "round " << round << " bit " << bit;
     }
   }
 }
@@ -365,18 +371,11 @@ TEST(DecompressTest, FarLargerOutputsAgreeWithTheReference) {
     ASSERT_EQ(out, stream.expected) << "round " << round;
     for (int variant = 0; variant < 10; ++variant) {
       Bytes damaged = stream.block;
-      if (variant < 4) {
+      if (variant < 4)
         damaged.resize(damaged.size() - 1 - random() % std::min<std::size_t>(damaged.size() - 9, 40));
-      } else {
-        std::size_t bit = 64 + random() % ((damaged.size() - 8) * 8);
-        damaged[bit / 8] = static_cast<u8>(damaged[bit / 8] ^ (1u << (bit % 8)));
-      }
-      Bytes reference;
-      bool ok = Decode(damaged, &out);
-      ASSERT_EQ(ok, ReferenceDecompress(damaged, &reference)) << "round " << round << " variant " << variant;
-      if (ok) {
-        ASSERT_EQ(out, reference);
-      }
+      else
+        FlipRandomBit(damaged, random);
+      ASSERT_NO_FATAL_FAILURE(ExpectLikeTheReference(damaged)) << "round " << round << " variant " << variant;
     }
   }
 }
@@ -425,12 +424,7 @@ TEST(DecompressTest, RandomBytesAgreeWithTheReference) {
     Bytes block = BlockBuilder().Block(static_cast<i32>(random() % 300));
     std::size_t length = random() % 120;
     for (std::size_t i = 0; i < length; ++i) block.push_back(static_cast<u8>(random()));
-    Bytes out, reference;
-    bool ok = Decode(block, &out);
-    ASSERT_EQ(ok, ReferenceDecompress(block, &reference)) << "round " << round;
-    if (ok) {
-      ASSERT_EQ(out, reference);
-    }
+    ASSERT_NO_FATAL_FAILURE(ExpectLikeTheReference(block)) << "round " << round;
   }
 }
 
